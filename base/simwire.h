@@ -16,7 +16,7 @@ inline constexpr uint8_t kMagic[8] = {'Z', '7', 'S', 'I', 'M', 'H', 'I', '1'};
 // Hello message: this header, then `descriptor_length` bytes of report descriptor.
 struct [[gnu::packed]] Hello {
     uint8_t magic[8];
-    uint16_t vendor_id;       // little-endian, as are the other fields
+    uint16_t vendor_id;  // little-endian, as are the other fields
     uint16_t product_id;
     uint16_t release_number;
     uint8_t interface_number;

@@ -48,7 +48,7 @@ void Printf(const char* format, ...) {
         return;
     }
     Write(std::string_view(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n)
-                                                                           : sizeof buffer - 1));
+                                                                          : sizeof buffer - 1));
 }
 
 Capture::Capture() {

@@ -16,7 +16,9 @@ namespace detail {
 extern std::atomic<bool> g_enabled;
 }
 
-inline bool Enabled() noexcept { return detail::g_enabled.load(std::memory_order_relaxed); }
+inline bool Enabled() noexcept {
+    return detail::g_enabled.load(std::memory_order_relaxed);
+}
 
 // Writes one line (a trailing newline is added when missing).
 void Write(std::string_view line);
@@ -25,7 +27,7 @@ void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // While alive, tracing is on and every line goes to this object instead of stderr.
 // Captures nest; the innermost one receives the lines.
 class Capture {
-public:
+  public:
     Capture();
     ~Capture();
     Capture(const Capture&) = delete;
@@ -35,7 +37,7 @@ public:
     bool Contains(std::string_view text) const;
     void Clear();
 
-private:
+  private:
     friend void Write(std::string_view line);
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
@@ -45,9 +47,9 @@ private:
 
 }  // namespace zepho7::trace
 
-#define Z7_TRACE(...)                                  \
-    do {                                               \
-        if (::zepho7::trace::Enabled()) {              \
-            ::zepho7::trace::Printf(__VA_ARGS__);      \
-        }                                              \
+#define Z7_TRACE(...)                             \
+    do {                                          \
+        if (::zepho7::trace::Enabled()) {         \
+            ::zepho7::trace::Printf(__VA_ARGS__); \
+        }                                         \
     } while (0)
