@@ -434,16 +434,17 @@ bool HidInterface::OpenNode(std::string_view node_view, bool want_read, bool wan
     input_report_.assign(in.byte_length, 0);
     output_report_.assign(out.byte_length, 0);
     feature_report_.assign(feature.byte_length, 0);
-    BuildItems(ReportType::kInput, input_items_);
-    BuildItems(ReportType::kOutput, output_items_);
-    BuildItems(ReportType::kFeature, feature_items_);
+    BuildDataItems(collection_, ReportType::kInput, input_items_);
+    BuildDataItems(collection_, ReportType::kOutput, output_items_);
+    BuildDataItems(collection_, ReportType::kFeature, feature_items_);
     fd_ = fd;
     open_ = true;
     return true;
 }
 
-void HidInterface::BuildItems(ReportType type, std::vector<HidDataItem>& items) const {
-    const ReportCaps& caps = collection_.Caps(type);
+void BuildDataItems(const Collection& collection, ReportType type,
+                    std::vector<HidDataItem>& items) {
+    const ReportCaps& caps = collection.Caps(type);
     items.clear();
     size_t count = caps.buttons.size();
     for (const Capability& v : caps.values)
@@ -643,11 +644,16 @@ int32_t SignExtend(uint32_t value, unsigned size) {
 }  // namespace
 
 bool HidInterface::UnpackInputReport(const uint8_t* report, size_t length) {
+    return UnpackReport(collection_, input_items_, report, length);
+}
+
+bool UnpackReport(const Collection& collection, std::span<HidDataItem> items, const uint8_t* report,
+                  size_t length) {
     if (report == nullptr || length == 0)
         return false;
-    const ReportCaps& caps = collection_.Caps(ReportType::kInput);
+    const ReportCaps& caps = collection.Caps(ReportType::kInput);
     const uint8_t id = report[0];
-    for (HidDataItem& item : input_items_) {
+    for (HidDataItem& item : items) {
         if (item.report_id != id)
             continue;
         if (item.is_button_data) {

@@ -70,6 +70,14 @@ struct HidDataItem {
     uint16_t element = 0;
 };
 
+// The data-item table of one report type of a collection: one item per button capability,
+// then one per value usage. Lists are sized here, once, so unpacking never allocates.
+void BuildDataItems(const Collection& collection, ReportType type, std::vector<HidDataItem>& items);
+// Fills the input items whose report id is report[0]. False when a value lies beyond the end
+// of the report.
+[[nodiscard]] bool UnpackReport(const Collection& collection, std::span<HidDataItem> items,
+                                const uint8_t* report, size_t length);
+
 class HidInterface {
   public:
     HidInterface();
@@ -125,7 +133,6 @@ class HidInterface {
     bool BeginIo(int& fd);
     void EndIo();
     bool WaitFor(int fd, short events, int timeout_ms, int64_t deadline_ns);
-    void BuildItems(ReportType type, std::vector<HidDataItem>& items) const;
 
     std::vector<std::string> path_list_;
     size_t path_cursor_ = 0;
