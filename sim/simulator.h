@@ -36,7 +36,7 @@ struct Fault {
     int skip = 0;   // requests to let through first
     int count = 1;  // requests affected after that; -1 = until cleared
     int delay_ms = 0;
-    std::optional<Link> link;  // only requests arriving on this link; empty = any link
+    std::optional<Link> link = std::nullopt;  // only requests arriving on this link; empty = any link
 };
 
 struct Request {

@@ -107,15 +107,13 @@ int DeviceTransceiver::Run(const uint8_t* request, size_t request_length, uint8_
             // once; a second mismatch is handed to the caller, who judges its status byte.
             for (int reads = 0; reads < 2; ++reads) {
                 std::memset(reply, 0, reply_length);
-                const bool ok = link.Read(reply, reply_length, &got, timeout);
-                if (!ok || got < kMinReply) {
-                    result = kResultReadFailed;
+                // A failed read, or one too short to carry an echo and a status, counts as
+                // a mismatch: the second read may still bring the reply.
+                const bool ok = link.Read(reply, reply_length, &got, timeout) && got >= kMinReply;
+                result = ok ? kResultOk : kResultReadFailed;
+                if (ok && reply[3] == frame[3])
                     break;
-                }
-                result = kResultOk;
-                if (reply[3] == frame[3])
-                    break;
-                if (wireless && reply[3] == kReceiverUnreachable) {
+                if (ok && wireless && reply[3] == kReceiverUnreachable) {
                     result = kResultUnreachable;
                     break;
                 }
