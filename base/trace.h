@@ -20,6 +20,11 @@ inline bool Enabled() noexcept {
     return detail::g_enabled.load(std::memory_order_relaxed);
 }
 
+// Switches the channel on or off for the whole process (ZEPHO7_TRACE sets the default).
+inline void SetEnabled(bool on) noexcept {
+    detail::g_enabled.store(on, std::memory_order_relaxed);
+}
+
 // Writes one line (a trailing newline is added when missing).
 void Write(std::string_view line);
 void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
