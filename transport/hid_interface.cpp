@@ -560,6 +560,7 @@ bool HidInterface::Read(uint8_t* buffer, size_t length, size_t* bytes_read, int 
     uint8_t* target = numbered_reports_ ? buffer : buffer + 1;
     const size_t capacity = numbered_reports_ ? length : length - 1;
     for (;;) {
+        // Try first: the device's thread often has the reply ready by the time we get here.
         const ssize_t n =
             is_socket_ ? ::recv(fd, target, capacity, MSG_DONTWAIT) : ::read(fd, target, capacity);
         if (n < 0 && errno == EINTR)
