@@ -241,12 +241,6 @@ int main(int argc, char** argv) {
         if (fds[0].revents != 0) {
             break;  // SIGINT or SIGTERM
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            const int c = ::accept4(control, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (c >= 0) {
-                clients.push_back(c);
-            }
-        }
         if (fds[2].revents != 0) {
             char buf[4096];
             const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
@@ -275,7 +269,8 @@ int main(int argc, char** argv) {
             std::vector<char> buf(4096);
             const ssize_t n = ::recv(c, buf.data(), buf.size(), MSG_DONTWAIT);
             if (n > 0) {
-                const auto answer = console.Execute(std::string_view(buf.data(), static_cast<size_t>(n)));
+                const auto answer =
+                    console.Execute(std::string_view(buf.data(), static_cast<size_t>(n)));
                 [[maybe_unused]] const ssize_t s =
                     ::send(c, answer.text.data(), answer.text.size(), MSG_NOSIGNAL);
                 quit = quit || answer.quit;
@@ -283,6 +278,12 @@ int main(int argc, char** argv) {
             ::close(c);  // one command per connection
         }
         clients.swap(keep);
+        if ((fds[1].revents & POLLIN) != 0) {
+            const int c = ::accept4(control, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (c >= 0) {
+                clients.push_back(c);
+            }
+        }
     }
     for (int c : clients) {
         ::close(c);
