@@ -62,9 +62,9 @@ class Simulator {
 
     // Creates the interface sockets of the device on that link. False when already plugged,
     // for a receiver of anything but the mouse, or when a socket cannot be made.
-    bool Plug(Model model, Link link = Link::Cable);
+    [[nodiscard]] bool Plug(Model model, Link link = Link::Cable);
     // Closes every connection of the device on that link and removes its sockets.
-    bool Unplug(Model model, Link link = Link::Cable);
+    [[nodiscard]] bool Unplug(Model model, Link link = Link::Cable);
     [[nodiscard]] bool IsPlugged(Model model, Link link) const;
 
     // Whether the mouse can be reached through its receiver (default true).
@@ -73,7 +73,7 @@ class Simulator {
 
     // Input report [3, code low, code high] on interface 1 to every connection. False when
     // that device/link is not plugged or has no notification collection (headset).
-    bool SendNotification(Model model, Link link, uint16_t code);
+    [[nodiscard]] bool SendNotification(Model model, Link link, uint16_t code);
 
     void InjectFault(Model model, const Fault& fault);
     void ClearFaults(Model model);
