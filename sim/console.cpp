@@ -12,9 +12,9 @@ namespace zepho7::sim {
 namespace {
 
 constexpr Model kModels[] = {Model::Mouse, Model::Keyboard, Model::MousePad, Model::Headset};
-constexpr RegionId kRegions[] = {RegionId::Info,  RegionId::Keys,   RegionId::Light,
+constexpr RegionId kRegions[] = {RegionId::Info,       RegionId::Keys,   RegionId::Light,
                                  RegionId::LightFrame, RegionId::Stream, RegionId::Macro,
-                                 RegionId::Recoil, RegionId::Power, RegionId::Attrs};
+                                 RegionId::Recoil,     RegionId::Power,  RegionId::Attrs};
 
 struct FaultName {
     const char* name;
@@ -101,8 +101,8 @@ std::optional<Target> ParseTarget(const std::string& word, std::string& error) {
     const size_t colon = word.find(':');
     const auto model = ParseModel(word.substr(0, colon));
     if (!model) {
-        error = "unknown device '" + word.substr(0, colon) +
-                "' (mouse, keyboard, mousepad, headset)";
+        error =
+            "unknown device '" + word.substr(0, colon) + "' (mouse, keyboard, mousepad, headset)";
         return std::nullopt;
     }
     Link link = Link::Cable;
@@ -125,8 +125,12 @@ std::string TargetName(const Target& t) {
     return std::string(ModelName(t.model)) + ":" + LinkName(t.link);
 }
 
-ConsoleAnswer Ok(std::string text) { return {std::move(text) + "\n", false}; }
-ConsoleAnswer Error(const std::string& text) { return {"error: " + text + "\n", false}; }
+ConsoleAnswer Ok(std::string text) {
+    return {std::move(text) + "\n", false};
+}
+ConsoleAnswer Error(const std::string& text) {
+    return {"error: " + text + "\n", false};
+}
 
 std::string HexDump(const std::vector<uint8_t>& bytes, size_t base) {
     std::string out;

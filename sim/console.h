@@ -15,14 +15,14 @@ struct ConsoleAnswer {
 };
 
 class Console {
-public:
+  public:
     // `traffic_sink` receives the traffic lines while "traffic on" is in force.
     Console(Simulator& simulator, std::function<void(std::string_view)> traffic_sink);
 
     [[nodiscard]] ConsoleAnswer Execute(std::string_view line);
     [[nodiscard]] static std::string Help();
 
-private:
+  private:
     Simulator& sim_;
     std::function<void(std::string_view)> traffic_sink_;
 };

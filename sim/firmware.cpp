@@ -11,14 +11,14 @@ namespace {
 // Device-information block: the bytes the program reads and the simulator's own choices.
 namespace info {
 inline constexpr int kSize = 34;
-inline constexpr int kProductId = 0;  // 16-bit, simulator's choice
+inline constexpr int kProductId = 0;        // 16-bit, simulator's choice
 inline constexpr int kFirmwareVersion = 2;  // 16-bit, simulator's choice
-inline constexpr int kKind = 4;  // device kind code, simulator's choice
+inline constexpr int kKind = 4;             // device kind code, simulator's choice
 inline constexpr int kKeyCount = 5;
-inline constexpr int kSensor = 9;   // 16-bit
+inline constexpr int kSensor = 9;  // 16-bit
 inline constexpr int kDpiStep = 11;
-inline constexpr int kMaxSlider = 12;  // 16-bit
-inline constexpr int kMinDpi = 14;     // 16-bit
+inline constexpr int kMaxSlider = 12;   // 16-bit
+inline constexpr int kMinDpi = 14;      // 16-bit
 inline constexpr int kMacroUnits = 18;  // macro memory in 128-byte units
 }  // namespace info
 
@@ -137,7 +137,9 @@ inline constexpr int kSpeed = 3;
 inline constexpr int kRed = 6;
 }  // namespace pad
 
-void Put16(std::vector<uint8_t>& v, size_t at, uint16_t value) { WriteLe16(&v[at], value); }
+void Put16(std::vector<uint8_t>& v, size_t at, uint16_t value) {
+    WriteLe16(&v[at], value);
+}
 
 }  // namespace
 
@@ -149,19 +151,27 @@ uint16_t FrameChecksum(const Frame& f) noexcept {
     return static_cast<uint16_t>(sum & 0xFFFF);
 }
 
-void SetFrameChecksum(Frame& f) noexcept { WriteLe16(&f[frame::kChecksum], FrameChecksum(f)); }
+void SetFrameChecksum(Frame& f) noexcept {
+    WriteLe16(&f[frame::kChecksum], FrameChecksum(f));
+}
 
 const char* ModelName(Model m) noexcept {
     switch (m) {
-        case Model::Mouse: return "mouse";
-        case Model::Keyboard: return "keyboard";
-        case Model::MousePad: return "mousepad";
-        case Model::Headset: return "headset";
+        case Model::Mouse:
+            return "mouse";
+        case Model::Keyboard:
+            return "keyboard";
+        case Model::MousePad:
+            return "mousepad";
+        case Model::Headset:
+            return "headset";
     }
     return "?";
 }
 
-const char* LinkName(Link l) noexcept { return l == Link::Receiver ? "receiver" : "cable"; }
+const char* LinkName(Link l) noexcept {
+    return l == Link::Receiver ? "receiver" : "cable";
+}
 
 const char* RegionName(RegionId r) noexcept {
     constexpr const char* kNames[kRegionCount] = {"info",  "keys",   "light", "frame", "stream",
@@ -169,7 +179,9 @@ const char* RegionName(RegionId r) noexcept {
     return kNames[static_cast<size_t>(r)];
 }
 
-Firmware::Firmware(Model model) : model_(model) { FactoryResetLocked(); }
+Firmware::Firmware(Model model) : model_(model) {
+    FactoryResetLocked();
+}
 
 void Firmware::FactoryReset() {
     std::lock_guard lock(mutex_);
@@ -237,8 +249,8 @@ void Firmware::FactoryResetLocked() {
         case Model::Keyboard:
             for (size_t k = 0; k < std::size(kKeyboardKeys); ++k) {
                 std::copy_n(kKeyboardKeys[k], 3, &keys[k * 3]);
-                const bool placeholder = kKeyboardKeys[k][0] == 0x20 &&
-                                         kKeyboardKeys[k][1] == 0 && kKeyboardKeys[k][2] == 0;
+                const bool placeholder = kKeyboardKeys[k][0] == 0x20 && kKeyboardKeys[k][1] == 0 &&
+                                         kKeyboardKeys[k][2] == 0;
                 attrs[k] = placeholder ? 0xFF : static_cast<uint8_t>(k);
             }
             light[kbd::kEffect] = 1;
@@ -261,7 +273,9 @@ void Firmware::FactoryResetLocked() {
     }
 }
 
-uint8_t Firmware::KeyCount() const { return kFacts[static_cast<size_t>(model_)].key_count; }
+uint8_t Firmware::KeyCount() const {
+    return kFacts[static_cast<size_t>(model_)].key_count;
+}
 
 void Firmware::Handle(const Frame& request, Link via, Frame& reply) {
     reply.fill(0);
@@ -284,19 +298,43 @@ void Firmware::Handle(const Frame& request, Link via, Frame& reply) {
         bool is_data = true;
         bool is_write = false;
         switch (code) {
-            case cmd::kReadInfo: region = RegionId::Info; break;
-            case cmd::kReadLight: region = RegionId::Light; break;
-            case cmd::kWriteLight: region = RegionId::Light, is_write = true; break;
-            case cmd::kReadKeys: region = RegionId::Keys; break;
+            case cmd::kReadInfo:
+                region = RegionId::Info;
+                break;
+            case cmd::kReadLight:
+                region = RegionId::Light;
+                break;
+            case cmd::kWriteLight:
+                region = RegionId::Light, is_write = true;
+                break;
+            case cmd::kReadKeys:
+                region = RegionId::Keys;
+                break;
             // Address = bank × 512 + offset over a 512-byte area: only bank 0 fits.
-            case cmd::kWriteKeys: region = RegionId::Keys, is_write = true; break;
-            case cmd::kWriteFrame: region = RegionId::LightFrame, is_write = true; break;
-            case cmd::kStreamFrame: region = RegionId::Stream, is_write = true; break;
-            case cmd::kWriteMacro: region = RegionId::Macro, is_write = true; break;
-            case cmd::kWriteRecoil: region = RegionId::Recoil, is_write = true; break;
-            case cmd::kReadPower: region = RegionId::Power; break;
-            case cmd::kReadKeyAttributes: region = RegionId::Attrs; break;
-            default: is_data = false; break;
+            case cmd::kWriteKeys:
+                region = RegionId::Keys, is_write = true;
+                break;
+            case cmd::kWriteFrame:
+                region = RegionId::LightFrame, is_write = true;
+                break;
+            case cmd::kStreamFrame:
+                region = RegionId::Stream, is_write = true;
+                break;
+            case cmd::kWriteMacro:
+                region = RegionId::Macro, is_write = true;
+                break;
+            case cmd::kWriteRecoil:
+                region = RegionId::Recoil, is_write = true;
+                break;
+            case cmd::kReadPower:
+                region = RegionId::Power;
+                break;
+            case cmd::kReadKeyAttributes:
+                region = RegionId::Attrs;
+                break;
+            default:
+                is_data = false;
+                break;
         }
         if (is_data) {
             auto& mem = Mem(region);
@@ -319,14 +357,22 @@ void Firmware::Handle(const Frame& request, Link via, Frame& reply) {
             }
         } else {
             switch (code) {
-                case cmd::kSessionBegin: ++counters_.sessions_begun; break;
-                case cmd::kSessionEnd: ++counters_.sessions_ended; break;
-                case cmd::kLightNotice: ++counters_.light_notices; break;
+                case cmd::kSessionBegin:
+                    ++counters_.sessions_begun;
+                    break;
+                case cmd::kSessionEnd:
+                    ++counters_.sessions_ended;
+                    break;
+                case cmd::kLightNotice:
+                    ++counters_.light_notices;
+                    break;
                 case cmd::kLinkQuery:
                     ++counters_.link_queries;
                     reply[frame::kPayload] = 0xFF;
                     break;
-                default: result = status::kRejected; break;
+                default:
+                    result = status::kRejected;
+                    break;
             }
         }
     }
@@ -363,7 +409,9 @@ size_t Firmware::RegionSize(RegionId id) const {
     return Mem(id).size();
 }
 
-std::span<uint8_t> Firmware::Region(RegionId id) { return Mem(id); }
+std::span<uint8_t> Firmware::Region(RegionId id) {
+    return Mem(id);
+}
 
 void Firmware::SetPowerStatus(uint8_t percent, uint8_t charging) {
     std::lock_guard lock(mutex_);

@@ -82,7 +82,7 @@ struct FirmwareCounters {
 };
 
 class Firmware {
-public:
+  public:
     explicit Firmware(Model model);
     Firmware(const Firmware&) = delete;
     Firmware& operator=(const Firmware&) = delete;
@@ -114,12 +114,10 @@ public:
 
     [[nodiscard]] uint8_t KeyCount() const;
 
-private:
+  private:
     void FactoryResetLocked();
     std::vector<uint8_t>& Mem(RegionId id) { return regions_[static_cast<size_t>(id)]; }
-    const std::vector<uint8_t>& Mem(RegionId id) const {
-        return regions_[static_cast<size_t>(id)];
-    }
+    const std::vector<uint8_t>& Mem(RegionId id) const { return regions_[static_cast<size_t>(id)]; }
 
     const Model model_;
     mutable std::mutex mutex_;

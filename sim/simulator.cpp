@@ -27,7 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr size_t LinkIndex(Link l) { return l == Link::Receiver ? 1 : 0; }
+constexpr size_t LinkIndex(Link l) {
+    return l == Link::Receiver ? 1 : 0;
+}
 
 uint16_t ToLe16(uint16_t v) {
     if constexpr (std::endian::native == std::endian::big) {
@@ -259,9 +261,8 @@ void Simulator::CloseInterface(Interface& iface) {
 
 bool Simulator::IsPlugged(Model model, Link link) const {
     std::lock_guard lock(mutex_);
-    return std::any_of(interfaces_.begin(), interfaces_.end(), [&](const auto& i) {
-        return i->model == model && i->link == link;
-    });
+    return std::any_of(interfaces_.begin(), interfaces_.end(),
+                       [&](const auto& i) { return i->model == model && i->link == link; });
 }
 
 void Simulator::SetReceiverLinked(bool linked) {
@@ -283,7 +284,7 @@ bool Simulator::SendNotification(Model model, Link link, uint16_t code) {
         if (iface->model == model && iface->link == link && iface->config) {
             const uint8_t report[3] = {kNotificationReportId, static_cast<uint8_t>(code & 0xFF),
                                        static_cast<uint8_t>(code >> 8)};
-            if (traffic_) {
+            if (traffic_on_) {
                 Traffic("<-", model, link, report, sizeof report);
                 Wake();  // the service thread writes the traffic lines
             }
@@ -311,7 +312,9 @@ size_t Simulator::ActiveFaults(Model model) const {
     return State(model).faults.size();
 }
 
-Firmware& Simulator::Device(Model model) { return State(model).firmware; }
+Firmware& Simulator::Device(Model model) {
+    return State(model).firmware;
+}
 
 std::vector<Request> Simulator::Requests(Model model) const {
     std::lock_guard lock(mutex_);
@@ -355,8 +358,18 @@ void Simulator::ClearHeadsetReports() {
 }
 
 void Simulator::SetTraffic(std::function<void(std::string_view line)> sink) {
-    std::lock_guard lock(mutex_);
-    traffic_ = std::move(sink);
+    std::vector<std::string> lines;
+    std::unique_lock lock(mutex_);
+    lines.swap(traffic_lines_);
+    traffic_on_ = static_cast<bool>(sink);
+    std::unique_lock sink_lock(sink_mutex_);
+    lock.unlock();
+    if (sink_) {
+        for (const auto& line : lines) {
+            sink_(line);
+        }
+    }
+    sink_ = std::move(sink);
 }
 
 // ---- service thread ----
@@ -409,13 +422,14 @@ void Simulator::Run() {
         FireTimers();
         if (!traffic_lines_.empty()) {
             lines.swap(traffic_lines_);
-            auto sink = traffic_;
+            std::unique_lock sink_lock(sink_mutex_);
             lock.unlock();
-            if (sink) {
+            if (sink_) {
                 for (const auto& line : lines) {
-                    sink(line);
+                    sink_(line);
                 }
             }
+            sink_lock.unlock();
             lines.clear();
             lock.lock();
         }
@@ -466,7 +480,7 @@ void Simulator::Receive(Interface& iface, int fd) {
             headset_reports_[headset_next_] = report;
             headset_next_ = (headset_next_ + 1) % kHeadsetReportLogSize;
         }
-        if (traffic_) {
+        if (traffic_on_) {
             Traffic("->", iface.model, iface.link, buf, size);
         }
     }
@@ -483,7 +497,7 @@ void Simulator::HandleRequest(Interface& iface, const uint8_t* data, size_t size
         d.log[d.log_next] = req;
         d.log_next = (d.log_next + 1) % kRequestLogSize;
     }
-    if (traffic_) {
+    if (traffic_on_) {
         Traffic("->", iface.model, iface.link, data, size);
     }
 
@@ -502,14 +516,30 @@ void Simulator::HandleRequest(Interface& iface, const uint8_t* data, size_t size
             continue;
         }
         switch (f.kind) {
-            case FaultKind::Silence: silence = true; break;
-            case FaultKind::WrongEcho: wrong_echo = true; break;
-            case FaultKind::StatusRejected: rejected = true; break;
-            case FaultKind::StatusFailed: failed = true; break;
-            case FaultKind::ReceiverUnreachable: unreachable = true; break;
-            case FaultKind::Delay: delay_ms = std::max(delay_ms, f.delay_ms); break;
-            case FaultKind::UnplugMidTransfer: unplug = true; break;
-            case FaultKind::BadReplyChecksum: bad_sum = true; break;
+            case FaultKind::Silence:
+                silence = true;
+                break;
+            case FaultKind::WrongEcho:
+                wrong_echo = true;
+                break;
+            case FaultKind::StatusRejected:
+                rejected = true;
+                break;
+            case FaultKind::StatusFailed:
+                failed = true;
+                break;
+            case FaultKind::ReceiverUnreachable:
+                unreachable = true;
+                break;
+            case FaultKind::Delay:
+                delay_ms = std::max(delay_ms, f.delay_ms);
+                break;
+            case FaultKind::UnplugMidTransfer:
+                unplug = true;
+                break;
+            case FaultKind::BadReplyChecksum:
+                bad_sum = true;
+                break;
         }
         if (f.count > 0) {
             --f.count;
@@ -554,12 +584,13 @@ void Simulator::HandleRequest(Interface& iface, const uint8_t* data, size_t size
     if (delay_ms > 0 || last_due > now) {
         const Clock::time_point due = std::max(now + std::chrono::milliseconds(delay_ms), last_due);
         last_due = due;
-        auto pos = std::upper_bound(pending_.begin(), pending_.end(), due,
-                                    [](Clock::time_point t, const Pending& p) { return t < p.due; });
+        auto pos =
+            std::upper_bound(pending_.begin(), pending_.end(), due,
+                             [](Clock::time_point t, const Pending& p) { return t < p.due; });
         pending_.insert(pos, Pending{due, iface.id, reply});
         return;
     }
-    if (traffic_) {
+    if (traffic_on_) {
         Traffic("<-", iface.model, iface.link, reply.data(), reply.size());
     }
     Broadcast(iface, reply.data(), reply.size());
@@ -590,7 +621,7 @@ void Simulator::FireTimers() {
         const Pending& p = pending_[done++];
         for (auto& iface : interfaces_) {
             if (iface->id == p.interface_id) {
-                if (traffic_) {
+                if (traffic_on_) {
                     Traffic("<-", iface->model, iface->link, p.reply.data(), p.reply.size());
                 }
                 Broadcast(*iface, p.reply.data(), p.reply.size());

@@ -36,7 +36,8 @@ struct Fault {
     int skip = 0;   // requests to let through first
     int count = 1;  // requests affected after that; -1 = until cleared
     int delay_ms = 0;
-    std::optional<Link> link = std::nullopt;  // only requests arriving on this link; empty = any link
+    std::optional<Link> link =
+        std::nullopt;  // only requests arriving on this link; empty = any link
 };
 
 struct Request {
@@ -45,7 +46,7 @@ struct Request {
 };
 
 class Simulator {
-public:
+  public:
     static constexpr size_t kRequestLogSize = 4096;
     static constexpr size_t kHeadsetReportLogSize = 1024;
 
@@ -61,9 +62,9 @@ public:
 
     // Creates the interface sockets of the device on that link. False when already plugged,
     // for a receiver of anything but the mouse, or when a socket cannot be made.
-    bool Plug(Model model, Link link = Link::Cable);
+    [[nodiscard]] bool Plug(Model model, Link link = Link::Cable);
     // Closes every connection of the device on that link and removes its sockets.
-    bool Unplug(Model model, Link link = Link::Cable);
+    [[nodiscard]] bool Unplug(Model model, Link link = Link::Cable);
     [[nodiscard]] bool IsPlugged(Model model, Link link) const;
 
     // Whether the mouse can be reached through its receiver (default true).
@@ -72,7 +73,7 @@ public:
 
     // Input report [3, code low, code high] on interface 1 to every connection. False when
     // that device/link is not plugged or has no notification collection (headset).
-    bool SendNotification(Model model, Link link, uint16_t code);
+    [[nodiscard]] bool SendNotification(Model model, Link link, uint16_t code);
 
     void InjectFault(Model model, const Fault& fault);
     void ClearFaults(Model model);
@@ -93,12 +94,14 @@ public:
     void ClearHeadsetReports();
 
     // One hex line per request and reply, or an empty function to stop. The sink is called
-    // from the service thread, never with the simulator's lock held.
+    // from the service thread (or from this call, for lines still pending), never with the
+    // simulator's state lock held; it must not call SetTraffic. Once SetTraffic returns, the
+    // previous sink has received every line made before and is never called again.
     void SetTraffic(std::function<void(std::string_view line)> sink);
 
     [[nodiscard]] std::string SocketPath(Model model, Link link, int interface_number) const;
 
-private:
+  private:
     struct Interface;
     struct DeviceState;
     struct Pending;
@@ -133,8 +136,11 @@ private:
     std::vector<Pending> pending_;                     // delayed replies, in due order
     std::vector<std::array<uint8_t, 17>> headset_reports_;
     size_t headset_next_ = 0;
-    std::function<void(std::string_view)> traffic_;
-    std::vector<std::string> traffic_lines_;  // collected under the lock, written after it
+    bool traffic_on_ = false;
+    std::vector<std::string> traffic_lines_;  // collected under mutex_, written after it
+    // Held while the sink runs; taken after mutex_ when both are needed.
+    std::mutex sink_mutex_;
+    std::function<void(std::string_view)> sink_;
     std::thread thread_;
 };
 

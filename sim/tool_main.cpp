@@ -105,13 +105,16 @@ int SendCommand(const std::string& dir, const std::string& command) {
 }
 
 // Listening control socket, bound under a temporary name and renamed into place.
-int MakeControl(const std::string& path) {
-    const int probe = Connect(path);
-    if (probe >= 0) {
-        ::close(probe);
-        std::fprintf(stderr, "zepho7-sim: another simulator already runs in this folder\n");
-        return -1;
+bool OtherSimulatorRuns(const std::string& control_path) {
+    const int probe = Connect(control_path);
+    if (probe < 0) {
+        return false;
     }
+    ::close(probe);
+    return true;
+}
+
+int MakeControl(const std::string& path) {
     const std::string temp = path + ".tmp";
     sockaddr_un addr;
     if (!Address(temp, addr)) {
@@ -189,8 +192,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string control_path = dir + "/control";
-    const int control = MakeControl(control_path);
-    if (control < 0) {
+    if (OtherSimulatorRuns(control_path)) {
+        std::fprintf(stderr, "zepho7-sim: another simulator already runs in %s\n", dir.c_str());
         return 1;
     }
 
@@ -213,6 +216,11 @@ int main(int argc, char** argv) {
         if (answer.text.rfind("error:", 0) == 0) {
             status = 1;
         }
+    }
+    // The control socket appears last: once it exists, the devices are in place.
+    const int control = status == 0 ? MakeControl(control_path) : -1;
+    if (control < 0) {
+        status = 1;
     }
     if (status == 0) {
         print("zepho7-sim: simulating in " + dir + "\nexport ZEPHO7_SIM_DIR=" + dir + "\n");
@@ -240,12 +248,6 @@ int main(int argc, char** argv) {
         }
         if (fds[0].revents != 0) {
             break;  // SIGINT or SIGTERM
-        }
-        if ((fds[1].revents & POLLIN) != 0) {
-            const int c = ::accept4(control, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (c >= 0) {
-                clients.push_back(c);
-            }
         }
         if (fds[2].revents != 0) {
             char buf[4096];
@@ -275,7 +277,8 @@ int main(int argc, char** argv) {
             std::vector<char> buf(4096);
             const ssize_t n = ::recv(c, buf.data(), buf.size(), MSG_DONTWAIT);
             if (n > 0) {
-                const auto answer = console.Execute(std::string_view(buf.data(), static_cast<size_t>(n)));
+                const auto answer =
+                    console.Execute(std::string_view(buf.data(), static_cast<size_t>(n)));
                 [[maybe_unused]] const ssize_t s =
                     ::send(c, answer.text.data(), answer.text.size(), MSG_NOSIGNAL);
                 quit = quit || answer.quit;
@@ -283,11 +286,19 @@ int main(int argc, char** argv) {
             ::close(c);  // one command per connection
         }
         clients.swap(keep);
+        if ((fds[1].revents & POLLIN) != 0) {
+            const int c = ::accept4(control, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (c >= 0) {
+                clients.push_back(c);
+            }
+        }
     }
     for (int c : clients) {
         ::close(c);
     }
-    ::unlink(control_path.c_str());
-    ::close(control);
+    if (control >= 0) {
+        ::unlink(control_path.c_str());
+        ::close(control);
+    }
     return status;
 }
