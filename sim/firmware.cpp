@@ -113,6 +113,7 @@ inline constexpr int kCallerValue = 68;
 inline constexpr int kScreenWidth = 69;
 inline constexpr int kScreenHeight = 71;
 }  // namespace block
+static_assert(block::kSize <= block::kStride, "settings blocks must not overlap");
 
 constexpr uint16_t kStageDpi[6] = {400, 800, 1600, 3200, 6400, 12800};
 constexpr uint8_t kStageColours[6][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},

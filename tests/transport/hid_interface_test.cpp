@@ -143,7 +143,7 @@ TEST_F(HidInterfaceTest, UnplugEndsAReadAndThePathDisappears) {
     EXPECT_TRUE(HidInterface::PathPresent(path));
     std::thread unplug([&] {
         std::this_thread::sleep_for(50ms);
-        Sim().Unplug(Model::Mouse);
+        EXPECT_TRUE(Sim().Unplug(Model::Mouse));
     });
     uint8_t buffer[64];
     size_t n = 0;
