@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/trace.h"
+#include "storage/json_file.h"
 
 namespace zepho7::storage {
 
@@ -76,6 +77,9 @@ fs::path DataFolders::UserFolder(std::string_view type_name) const {
 }
 
 fs::path DataFolders::ProfileFile(std::string_view type_name, std::string_view uuid) const {
+    if (!IsPlainFileName(uuid)) {
+        return {};
+    }
     return UserFolder(type_name) / (std::string(uuid) + ".Json");
 }
 

@@ -46,6 +46,7 @@ class DataFolders {
     std::filesystem::path DefaultProfile(std::string_view type_name) const;
     // User folder of a device type, created (with the user-data folder) when missing.
     std::filesystem::path UserFolder(std::string_view type_name) const;
+    // Empty when the identifier is not a plain file name.
     std::filesystem::path ProfileFile(std::string_view type_name, std::string_view uuid) const;
     std::filesystem::path LightListFile(std::string_view type_name) const;
     std::filesystem::path DefaultLightList() const;
