@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "storage/json_file.h"
 #include "storage/light_files.h"
 #include "storage/macro_library.h"
 #include "storage/profile_document.h"
