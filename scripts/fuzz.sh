@@ -21,6 +21,9 @@ for target in "$build"/fuzz/fuzz_*; do
       head -n 1 "$f" | xxd -r -p > "$corpus/$(basename "$f" .rdesc)"
     done
   fi
+  if [ "$name" = fuzz_storage_readers ]; then
+    cp "$top"/DefaultData/* "$corpus/"
+  fi
   echo "--- $name: ${seconds}s"
   if ! ASAN_OPTIONS=quarantine_size_mb=16:malloc_context_size=5 "$target" "$corpus" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=512 \
         -print_final_stats=1 -artifact_prefix="$work/" 2>"$work/$name.log"; then
