@@ -8,7 +8,9 @@
 #include <json/writer.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -163,16 +165,162 @@ fs::path SetAsideBrokenFile(const fs::path& path) {
     return target;
 }
 
+namespace {
+
+void AppendIndent(std::string& out, int depth) {
+    out.append(static_cast<size_t>(depth) * 3, ' ');
+}
+
+void AppendString(std::string& out, const char* begin, const char* end) {
+    out += '"';
+    for (const char* p = begin; p != end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            default:
+                if (c < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);  // UTF-8 is written as it is
+                }
+        }
+    }
+    out += '"';
+}
+
+template <typename Number>
+void AppendNumber(std::string& out, Number n) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, n);
+    out.append(text, result.ptr);
+}
+
+// The same indented layout the files have always had, written without jsoncpp's writer, which
+// allocates per value and made saving a large profile several times slower than reading it.
+void AppendValue(std::string& out, const Json::Value& v, int depth) {
+    switch (v.type()) {
+        case Json::nullValue:
+            out += "null";
+            break;
+        case Json::intValue:
+            AppendNumber(out, v.asLargestInt());
+            break;
+        case Json::uintValue:
+            AppendNumber(out, v.asLargestUInt());
+            break;
+        case Json::realValue: {
+            const double d = v.asDouble();
+            if (!std::isfinite(d)) {
+                out += "null";
+            } else {
+                const size_t at = out.size();
+                AppendNumber(out, d);
+                if (out.find_first_of(".e", at) == std::string::npos)
+                    out += ".0";
+            }
+            break;
+        }
+        case Json::stringValue: {
+            const char* begin = nullptr;
+            const char* end = nullptr;
+            v.getString(&begin, &end);
+            AppendString(out, begin, end);
+            break;
+        }
+        case Json::booleanValue:
+            out += v.asBool() ? "true" : "false";
+            break;
+        case Json::arrayValue: {
+            if (v.empty()) {
+                out += "[]";
+                break;
+            }
+            out += "[\n";
+            const Json::ArrayIndex n = v.size();
+            for (Json::ArrayIndex i = 0; i < n; ++i) {
+                AppendIndent(out, depth + 1);
+                AppendValue(out, v[i], depth + 1);
+                out += i + 1 < n ? ",\n" : "\n";
+            }
+            AppendIndent(out, depth);
+            out += ']';
+            break;
+        }
+        case Json::objectValue: {
+            if (v.empty()) {
+                out += "{}";
+                break;
+            }
+            out += "{\n";
+            const auto last = v.end();
+            for (auto it = v.begin(); it != last;) {
+                AppendIndent(out, depth + 1);
+                const char* name_end = nullptr;
+                const char* name = it.memberName(&name_end);
+                AppendString(out, name, name_end);
+                out += " : ";
+                AppendValue(out, *it, depth + 1);
+                out += ++it != last ? ",\n" : "\n";
+            }
+            AppendIndent(out, depth);
+            out += '}';
+            break;
+        }
+    }
+}
+
+}  // namespace
+
 std::string ToStyledText(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "   ";
-    builder["emitUTF8"] = true;
-    std::string text = Json::writeString(builder, value);
+    std::string text;
+    text.reserve(4096);
+    AppendValue(text, value, 0);
     text += '\n';
     return text;
 }
 
-bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<int64_t>(st.st_size),
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+bool StampOfFile(const fs::path& path, FileStamp& stamp) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    stamp = StampOf(st);
+    return true;
+}
+
+bool WriteFileAtomic(const fs::path& path, std::string_view bytes, FileStamp* written) {
     std::string pattern = path.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
@@ -198,6 +346,11 @@ bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
         }
         done += static_cast<size_t>(n);
     }
+    // Stamped before the rename: whatever replaces the file after it cannot share the stamp.
+    struct stat after {};
+    if (written != nullptr && ::fstat(fd, &after) == 0) {
+        *written = StampOf(after);
+    }
     if (::fdatasync(fd) != 0 || !temp.Close()) {
         Z7_TRACE("storage: flushing %s failed: %s", path.c_str(), std::strerror(errno));
         return false;
@@ -210,8 +363,17 @@ bool WriteFileAtomic(const fs::path& path, std::string_view bytes) {
     return true;
 }
 
-bool WriteJsonFile(const Json::Value& value, const fs::path& path) {
-    return WriteFileAtomic(path, ToStyledText(value));
+bool WriteJsonFile(const Json::Value& value, const fs::path& path, FileStamp* written) {
+    // Reused: a large profile's text would otherwise be mapped and unmapped on every save.
+    thread_local std::string text;
+    text.clear();
+    AppendValue(text, value, 0);
+    text += '\n';
+    const bool ok = WriteFileAtomic(path, text, written);
+    if (text.capacity() > (size_t{1} << 22)) {
+        std::string().swap(text);  // do not hold on to the memory of an unusually large file
+    }
+    return ok;
 }
 
 bool CopyFileAtomic(const fs::path& from, const fs::path& to) {

@@ -45,10 +45,25 @@ std::filesystem::path SetAsideBrokenFile(const std::filesystem::path& path);
 // Indented text, one member per line, ending in a line break; strings stay UTF-8.
 std::string ToStyledText(const Json::Value& value);
 
+// Identity of a file's current content: a file replaced by rename gets a new inode, one changed
+// in place a new modification time or size.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;
+    int64_t modified_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// False when the file cannot be examined (missing, say).
+[[nodiscard]] bool StampOfFile(const std::filesystem::path& path, FileStamp& stamp);
+
 // Writes whole files atomically: a temporary file in the same folder, written, flushed to disk,
-// then renamed over the target. On any failure the target is left as it was.
-[[nodiscard]] bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
-[[nodiscard]] bool WriteJsonFile(const Json::Value& value, const std::filesystem::path& path);
+// then renamed over the target. On any failure the target is left as it was. `written`, when
+// given, receives the stamp of the file as written.
+[[nodiscard]] bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                                   FileStamp* written = nullptr);
+[[nodiscard]] bool WriteJsonFile(const Json::Value& value, const std::filesystem::path& path,
+                                 FileStamp* written = nullptr);
 // Byte-for-byte copy, written atomically.
 [[nodiscard]] bool CopyFileAtomic(const std::filesystem::path& from,
                                   const std::filesystem::path& to);

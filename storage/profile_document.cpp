@@ -148,8 +148,39 @@ Json::Value& CBasicProfiledata::Group(Json::Value& section, const char* key) {
     return ObjectMember(section, key);
 }
 
-Json::Value CBasicProfiledata::LoadInto(Json::Value& target, const fs::path& path) {
+CBasicProfiledata::CachedFile* CBasicProfiledata::CachedFor(const fs::path& path) {
+    FileStamp now;
+    if (cache_ && cache_->path == path && StampOfFile(path, now) && now == cache_->stamp) {
+        return &*cache_;
+    }
+    cache_.reset();
+    return nullptr;
+}
+
+bool CBasicProfiledata::LoadInto(Json::Value& target, const fs::path& path) {
     const auto index = static_cast<Json::ArrayIndex>(device_index_);
+    if (CachedFile* cached = CachedFor(path)) {
+        if (cached->slot_in_section) {
+            // The file holds the current section as it was when saved, unless it changed since.
+            if (&target == &section_ && cached->generation == generation_) {
+                return true;
+            }
+        } else if (const Json::Value& held = Element(Member(cached->document, "Device"), index);
+                   held.isObject()) {
+            target = held;
+            if (&target == &section_) {
+                ++generation_;
+            }
+            return true;
+        }
+        cache_.reset();
+    }
+    if (&target == &section_) {
+        ++generation_;
+    }
+    // Stamped before reading: a change made meanwhile makes the stamp stale, never the content.
+    FileStamp stamp;
+    const bool stamped = StampOfFile(path, stamp);
     ReadResult read = ReadJsonFileStatus(path);
     Json::Value document(Json::objectValue);
     if (read.status == ReadStatus::kOk && read.value.isObject()) {
@@ -158,29 +189,35 @@ Json::Value CBasicProfiledata::LoadInto(Json::Value& target, const fs::path& pat
         // Keep the user's bytes: the file is recreated below from the default.
         (void)SetAsideBrokenFile(path);
     }
-    Json::Value section = Element(Member(document, "Device"), index);
-    if (!section.isObject()) {
-        section = Element(Member(ReadJsonFile(default_profile_path_), "Device"), index);
+    const bool found = Element(Member(document, "Device"), index).isObject();
+    if (found) {
+        target = Element(Member(document, "Device"), index);
+    } else {
+        Json::Value section = Element(Member(ReadJsonFile(default_profile_path_), "Device"), index);
         if (!section.isObject()) {
             Z7_TRACE("storage: default profile %s has no device section",
                      default_profile_path_.c_str());
             section = Json::Value();
         }
-        *ArrayElement(ObjectMember(document, "Device"), index) = section;
-        if (!WriteJsonFile(document, path)) {
+        target = section;
+        *ArrayElement(ObjectMember(document, "Device"), index) = std::move(section);
+        if (!WriteJsonFile(document, path, &stamp)) {
             Z7_TRACE("storage: cannot write profile %s", path.c_str());
+            return false;
         }
     }
-    target = section;
-    return section;
+    if (stamped || !found) {
+        cache_ = CachedFile{path, stamp, std::move(document), false, 0};
+    }
+    return found;
 }
 
-Json::Value CBasicProfiledata::LoadSection(const fs::path& path) {
+bool CBasicProfiledata::LoadSection(const fs::path& path) {
     Lock lock(mutex_);
     return LoadInto(section_, path);
 }
 
-Json::Value CBasicProfiledata::LoadSecondarySection(const fs::path& path) {
+bool CBasicProfiledata::LoadSecondarySection(const fs::path& path) {
     Lock lock(mutex_);
     return LoadInto(secondary_, path);
 }
@@ -190,14 +227,45 @@ Json::Value CBasicProfiledata::GetSection() const {
     return section_;
 }
 
-bool CBasicProfiledata::SaveSectionLocked(const Json::Value& section, const fs::path& path) const {
+Json::Value& CBasicProfiledata::EditSection() {
+    ++generation_;
+    return section_;
+}
+
+bool CBasicProfiledata::SaveSectionLocked(const Json::Value& section, const fs::path& path) {
     if (path.empty()) {
         return false;
     }
-    Json::Value document = ReadDocumentForUpdate(path);
-    *ArrayElement(ObjectMember(document, "Device"), static_cast<Json::ArrayIndex>(device_index_)) =
-        section;
-    return WriteJsonFile(document, path);
+    const auto index = static_cast<Json::ArrayIndex>(device_index_);
+    Json::Value document;
+    // The section's slot is replaced below, so a cached document serves whatever it holds there.
+    if (CachedFile* cached = CachedFor(path)) {
+        document = std::move(cached->document);
+    } else {
+        document = ReadDocumentForUpdate(path);
+    }
+    cache_.reset();
+    Json::Value& slot = *ArrayElement(ObjectMember(document, "Device"), index);
+    FileStamp stamp;
+    bool written = false;
+    if (&section == &section_) {
+        // The current section is lent to the document for the write, not copied: the file then
+        // holds exactly section_ at this generation, which is all the cache needs to know.
+        slot.swap(section_);
+        written = WriteJsonFile(document, path, &stamp);
+        slot.swap(section_);
+        slot = Json::Value();
+        if (written) {
+            cache_ = CachedFile{path, stamp, std::move(document), true, generation_};
+        }
+    } else {
+        slot = section;
+        written = WriteJsonFile(document, path, &stamp);
+        if (written) {
+            cache_ = CachedFile{path, stamp, std::move(document), false, 0};
+        }
+    }
+    return written;
 }
 
 bool CBasicProfiledata::Save() {
@@ -223,7 +291,7 @@ bool CBasicProfiledata::WriteDocument(const Json::Value& value, const fs::path& 
 
 LightRecord CBasicProfiledata::GetLightInfo() {
     Lock lock(mutex_);
-    const Json::Value& g = ReadGroup(section_, "LightInfo");
+    const Json::Value& g = ReadGroup(EditSection(), "LightInfo");
     if (g.isNull()) {
         light_ = LightRecord{};
         return light_;
@@ -259,12 +327,12 @@ void CBasicProfiledata::SetLightInfo(const LightRecord& r) {
     g["ZZCCLedMode"] = r.zzcc_led_mode;
     g["CustomGroup"] = r.custom_group;
     g["OldLedmode"] = r.old_led_mode;
-    Group(section_, "LightInfo") = std::move(g);
+    Group(EditSection(), "LightInfo") = std::move(g);
 }
 
 AudioLightRecord CBasicProfiledata::GetAudioLight() {
     Lock lock(mutex_);
-    const Json::Value& g = ReadGroup(section_, "AudioLightInfo");
+    const Json::Value& g = ReadGroup(EditSection(), "AudioLightInfo");
     if (g.isNull()) {
         audio_light_ = AudioLightRecord{};
         return audio_light_;
@@ -296,7 +364,7 @@ void CBasicProfiledata::SetAudioLight(const AudioLightRecord& r) {
     g["FgColorB"] = r.fg_blue;
     g["7ColorFlags"] = r.seven_color;
     g["ColorTypeFlags"] = r.color_type;
-    Group(section_, "AudioLightInfo") = std::move(g);
+    Group(EditSection(), "AudioLightInfo") = std::move(g);
 }
 
 std::vector<LedEffect> CBasicProfiledata::GetLightList() {
@@ -390,7 +458,7 @@ std::vector<KeyEntry> CBasicProfiledata::GetKeyList() {
 
 void CBasicProfiledata::SetKeyList(const std::vector<KeyEntry>& keys) {
     Lock lock(mutex_);
-    WriteKeyList(section_, keys);
+    WriteKeyList(EditSection(), keys);
 }
 
 std::vector<KeyEntry> CBasicProfiledata::GetSecondaryKeyList() {
@@ -432,7 +500,7 @@ std::vector<DpiStage> CMouseProfiledata::GetDpiStages() {
 void CMouseProfiledata::SetDpiStages(const std::vector<DpiStage>& stages) {
     Lock lock(mutex_);
     stages_ = stages;
-    Json::Value& list = ObjectMember(Group(section_, "DPIStages"), "StageDPIs");
+    Json::Value& list = ObjectMember(Group(EditSection(), "DPIStages"), "StageDPIs");
     for (size_t i = 0; i < stages.size(); ++i) {
         Json::Value* e = ArrayElement(list, static_cast<Json::ArrayIndex>(i));
         if (e == nullptr) {
@@ -458,7 +526,7 @@ int CMouseProfiledata::GetActiveDpiStage() {
 void CMouseProfiledata::SetActiveDpiStage(int stage) {
     Lock lock(mutex_);
     active_stage_ = stage;
-    ObjectMember(Group(section_, "DPIStages"), "StageActive") = stage;
+    ObjectMember(Group(EditSection(), "DPIStages"), "StageActive") = stage;
 }
 
 MouseSettings CMouseProfiledata::GetMouseSettings() {
@@ -478,13 +546,13 @@ MouseSettings CMouseProfiledata::GetMouseSettings() {
 
 void CMouseProfiledata::SetMouseSettings(const MouseSettings& s) {
     Lock lock(mutex_);
-    Json::Value& g = Group(section_, "SystemStages");
+    Json::Value& g = Group(EditSection(), "SystemStages");
     ObjectMember(g, "DoubleClickTime") = s.double_click_time;
     ObjectMember(g, "MouseSpeed") = s.mouse_speed;
     ObjectMember(g, "PointerPrecision") = s.pointer_precision;
     ObjectMember(g, "ScorllPage") = s.scroll_page;
     ObjectMember(g, "WheelScorlllinse") = s.wheel_lines;
-    ObjectMember(Group(section_, "ReportStages"), "StageActive") = s.report_stage;
+    ObjectMember(Group(EditSection(), "ReportStages"), "StageActive") = s.report_stage;
 }
 
 std::vector<CorrectEntry> CMouseProfiledata::GetCorrectList() {
@@ -510,7 +578,7 @@ KeyboardSettings CKeyboardProfiledata::GetKeyboardSettings() {
 
 void CKeyboardProfiledata::SetKeyboardSettings(const KeyboardSettings& s) {
     Lock lock(mutex_);
-    Json::Value& g = Group(section_, "SystemStages");
+    Json::Value& g = Group(EditSection(), "SystemStages");
     ObjectMember(g, "Repeat") = s.repeat;
     ObjectMember(g, "RepeatDelay") = s.repeat_delay;
     ObjectMember(g, "Key6Flag") = s.key6_flag;
@@ -526,7 +594,7 @@ std::vector<CustomColour> CKeyboardProfiledata::GetCustomColours(int group, int 
         static_cast<Json::ArrayIndex>(count) > kMaxWriteIndex + 1) {
         return colours;
     }
-    Json::Value& groups = ObjectMember(Group(section_, "CustomLightMode"), "LightColorInfo");
+    Json::Value& groups = ObjectMember(Group(EditSection(), "CustomLightMode"), "LightColorInfo");
     Json::Value& row = *ArrayElement(groups, static_cast<Json::ArrayIndex>(group));
     colours.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -549,7 +617,7 @@ void CKeyboardProfiledata::SetCustomColours(const std::vector<CustomColour>& col
     if (group < 0) {
         return;
     }
-    Json::Value& groups = ObjectMember(Group(section_, "CustomLightMode"), "LightColorInfo");
+    Json::Value& groups = ObjectMember(Group(EditSection(), "CustomLightMode"), "LightColorInfo");
     Json::Value* row = ArrayElement(groups, static_cast<Json::ArrayIndex>(group));
     if (row == nullptr) {
         return;
@@ -574,7 +642,7 @@ int CKeyboardProfiledata::GetCustomGroup() {
 
 void CKeyboardProfiledata::SetCustomGroup(int group) {
     Lock lock(mutex_);
-    ObjectMember(Group(section_, "CustomLightMode"), "CustomLightModeGroupIndex") = group;
+    ObjectMember(Group(EditSection(), "CustomLightMode"), "CustomLightModeGroupIndex") = group;
 }
 
 // ---- headset ----
@@ -589,7 +657,7 @@ HeadsetSettings CHs6533Profiledata::GetHeadsetSettings() {
 
 void CHs6533Profiledata::SetHeadsetSettings(const HeadsetSettings& s) {
     Lock lock(mutex_);
-    Json::Value& g = Group(section_, "SystemSetStages");
+    Json::Value& g = Group(EditSection(), "SystemSetStages");
     ObjectMember(g, "MagicEnable") = s.magic_enable;
     ObjectMember(g, "MagicType") = s.magic_type;
     ObjectMember(g, "EqType") = s.eq_type;
@@ -606,7 +674,7 @@ std::vector<int> CHs6533Profiledata::GetEqBands(int eq_type) {
     if (row < 0) {
         return {};
     }
-    return ReadBands(Group(section_, "EQHzValueInfo"), static_cast<Json::ArrayIndex>(row));
+    return ReadBands(Group(EditSection(), "EQHzValueInfo"), static_cast<Json::ArrayIndex>(row));
 }
 
 void CHs6533Profiledata::SetEqBands(int eq_type, const std::vector<int>& bands) {
@@ -615,7 +683,7 @@ void CHs6533Profiledata::SetEqBands(int eq_type, const std::vector<int>& bands) 
     if (row < 0) {
         return;
     }
-    WriteBands(Group(section_, "EQHzValueInfo"), static_cast<Json::ArrayIndex>(row), bands);
+    WriteBands(Group(EditSection(), "EQHzValueInfo"), static_cast<Json::ArrayIndex>(row), bands);
 }
 
 std::vector<std::string> CHs6533Profiledata::GetCustomEqNames() {
@@ -636,7 +704,7 @@ void CHs6533Profiledata::SetCustomEqNames(const std::vector<std::string>& names)
         e["Name"] = name;
         array.append(std::move(e));
     }
-    Group(section_, "CustomEQNameInfo") = std::move(array);
+    Group(EditSection(), "CustomEQNameInfo") = std::move(array);
 }
 
 std::vector<int> CHs6533Profiledata::GetCustomEqBands(int index) {
@@ -644,7 +712,8 @@ std::vector<int> CHs6533Profiledata::GetCustomEqBands(int index) {
     if (index < 0) {
         return {};
     }
-    return ReadBands(Group(section_, "CustomEQHzValueInfo"), static_cast<Json::ArrayIndex>(index));
+    return ReadBands(Group(EditSection(), "CustomEQHzValueInfo"),
+                     static_cast<Json::ArrayIndex>(index));
 }
 
 void CHs6533Profiledata::SetCustomEqBands(int index, const std::vector<int>& bands) {
@@ -652,7 +721,8 @@ void CHs6533Profiledata::SetCustomEqBands(int index, const std::vector<int>& ban
     if (index < 0) {
         return;
     }
-    WriteBands(Group(section_, "CustomEQHzValueInfo"), static_cast<Json::ArrayIndex>(index), bands);
+    WriteBands(Group(EditSection(), "CustomEQHzValueInfo"), static_cast<Json::ArrayIndex>(index),
+               bands);
 }
 
 }  // namespace zepho7::storage

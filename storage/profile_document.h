@@ -6,10 +6,13 @@
 
 #include <json/value.h>
 
+#include "storage/json_file.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,8 +117,9 @@ class CBasicProfiledata {
     // Loads "Device"[index] of the profile file as the current (or secondary) section. A
     // missing file, or one without that element, gets the default profile's element and is
     // written back; a file that is not a JSON object is set aside first, so it is not lost.
-    Json::Value LoadSection(const std::filesystem::path& path);
-    Json::Value LoadSecondarySection(const std::filesystem::path& path);
+    // True when the file held the section. GetSection returns it.
+    bool LoadSection(const std::filesystem::path& path);
+    bool LoadSecondarySection(const std::filesystem::path& path);
     Json::Value GetSection() const;
 
     // Save: the current section to the profile path. SaveSection re-reads the file and replaces
@@ -146,8 +150,10 @@ class CBasicProfiledata {
   protected:
     // Callers hold mutex_.
     static Json::Value& Group(Json::Value& section, const char* key);
-    Json::Value LoadInto(Json::Value& target, const std::filesystem::path& path);
-    bool SaveSectionLocked(const Json::Value& section, const std::filesystem::path& path) const;
+    // The current section for changing; reads use section_ directly.
+    Json::Value& EditSection();
+    bool LoadInto(Json::Value& target, const std::filesystem::path& path);
+    bool SaveSectionLocked(const Json::Value& section, const std::filesystem::path& path);
 
     mutable std::mutex mutex_;
     Json::Value section_;
@@ -163,6 +169,20 @@ class CBasicProfiledata {
     LightRecord light_;
     AudioLightRecord audio_light_;
     Json::Value light_list_document_;
+    // The last profile file this object read or wrote, kept while the file is unchanged so that
+    // loading and saving do not parse again what was just parsed or written. After a save of
+    // the current section, the file's section is section_ itself as long as `generation` still
+    // matches: every change to section_ goes through EditSection, which counts.
+    struct CachedFile {
+        std::filesystem::path path;
+        FileStamp stamp;
+        Json::Value document;  // "Device"[index] left empty when slot_in_section
+        bool slot_in_section = false;
+        uint64_t generation = 0;
+    };
+    std::optional<CachedFile> cache_;
+    uint64_t generation_ = 0;
+    CachedFile* CachedFor(const std::filesystem::path& path);
 };
 
 struct DpiStage {

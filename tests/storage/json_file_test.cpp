@@ -61,6 +61,30 @@ TEST(WriteJsonFile, RoundTripKeepsUtf8AndIndents) {
     EXPECT_FALSE(WriteJsonFile(v, dir / "no-such-folder" / "f.json"));
 }
 
+// Every kind of value and every character that needs escaping reads back as written.
+TEST(WriteJsonFile, RoundTripOfEveryValueKind) {
+    TempDir dir;
+    Json::Value v;
+    v["quote \" and \\ slash"] = "tab\tnew\nline\r\b\f\x01\x1f end";
+    v["ints"].append(Json::Value(Json::Int64{-9223372036854775807LL - 1}));
+    v["ints"].append(Json::Value(Json::UInt64{18446744073709551615ULL}));
+    v["ints"].append(0);
+    v["reals"].append(0.1);
+    v["reals"].append(-2.5e-300);
+    v["reals"].append(3.0);
+    v["flags"].append(true);
+    v["flags"].append(false);
+    v["empty_array"] = Json::Value(Json::arrayValue);
+    v["empty_object"] = Json::Value(Json::objectValue);
+    v["null"] = Json::Value();
+    v["nested"]["a"][0]["b"] = "c";
+    const auto path = dir / "kinds.json";
+    ASSERT_TRUE(WriteJsonFile(v, path));
+    const Json::Value back = ReadJsonFile(path);
+    EXPECT_EQ(back, v) << test::ReadText(path);
+    EXPECT_DOUBLE_EQ(back["reals"][2].asDouble(), 3.0);
+}
+
 // A write that fails half-way (here: the file size limit, as on a full disk) leaves the old
 // file whole and no temporary file behind.
 TEST(WriteJsonFile, InterruptedWriteKeepsTheOldFile) {

@@ -54,14 +54,15 @@ using ProfileDocument = Fixture;
 TEST_F(ProfileDocument, MissingProfileIsCreatedFromTheDefault) {
     CMouseProfiledata doc;
     Bind(doc);
-    const Json::Value section = doc.LoadSection(profile);
+    EXPECT_FALSE(doc.LoadSection(profile));  // made from the default
     const Json::Value expected = test::Parse(kDefaultMouse)["Device"][0];
-    EXPECT_EQ(section, expected);
+    EXPECT_EQ(doc.GetSection(), expected);
     const Json::Value file = ReadJsonFile(profile);
     EXPECT_EQ(file.getMemberNames(), std::vector<std::string>{"Device"});
     EXPECT_EQ(file["Device"][0], expected);
     // Loading again reads that copy.
-    EXPECT_EQ(doc.LoadSection(profile), expected);
+    EXPECT_TRUE(doc.LoadSection(profile));
+    EXPECT_EQ(doc.GetSection(), expected);
 }
 
 TEST_F(ProfileDocument, SaveKeepsNameAndIdentifierAndRoundTripsKeys) {
@@ -88,14 +89,63 @@ TEST_F(ProfileDocument, SaveKeepsNameAndIdentifierAndRoundTripsKeys) {
     EXPECT_EQ(saved["Device"][0]["KeyList"][0]["DefaultAssignment"].asInt(), 1048832);
 }
 
+// A document keeps what it last read or wrote, but a file changed by anyone else since then
+// (in place, or replaced) is read again: the file on disk stays the truth.
+TEST_F(ProfileDocument, FileChangedBehindTheDocumentIsReadAgain) {
+    CMouseProfiledata doc;
+    Bind(doc);
+    doc.LoadSection(profile);
+    LightRecord light = doc.GetLightInfo();
+    light.red = 11;
+    doc.SetLightInfo(light);
+    ASSERT_TRUE(doc.Save());
+
+    for (const bool in_place : {false, true}) {
+        Json::Value file = ReadJsonFile(profile);
+        file["profilename"] = in_place ? "edited in place" : "replaced";
+        file["Device"][0]["LightInfo"]["Red"] = in_place ? 33 : 22;
+        if (in_place) {
+            std::ofstream(profile, std::ios::trunc) << ToStyledText(file);
+        } else {
+            test::WriteJson(profile, file);
+        }
+        ASSERT_TRUE(doc.LoadSection(profile));
+        EXPECT_EQ(doc.GetLightInfo().red, in_place ? 33 : 22);
+        ASSERT_TRUE(doc.Save());
+        EXPECT_EQ(ReadJsonFile(profile)["profilename"].asString(), file["profilename"].asString());
+    }
+}
+
+// Loading again drops changes that were not saved, whatever the document remembers.
+TEST_F(ProfileDocument, LoadingAgainDropsUnsavedChanges) {
+    CMouseProfiledata doc;
+    Bind(doc);
+    doc.LoadSection(profile);
+    LightRecord light = doc.GetLightInfo();
+    light.red = 1;
+    doc.SetLightInfo(light);
+    ASSERT_TRUE(doc.Save());
+    for (int round = 0; round < 2; ++round) {  // after a load, and after a save
+        light.red = 99;
+        doc.SetLightInfo(light);
+        ASSERT_TRUE(doc.LoadSection(profile));
+        EXPECT_EQ(doc.GetLightInfo().red, 1) << round;
+        EXPECT_EQ(ReadJsonFile(profile)["Device"][0]["LightInfo"]["Red"].asInt(), 1);
+        ASSERT_TRUE(doc.Save());
+    }
+    // The same file as secondary section sees what was saved.
+    ASSERT_TRUE(doc.LoadSecondarySection(profile));
+    EXPECT_EQ(doc.GetSection()["LightInfo"]["Red"].asInt(), 1);
+}
+
 TEST_F(ProfileDocument, BrokenProfileIsSetAsideNotLost) {
     for (const char* broken : {"{\"profilename\": \"mine\", ", "[1, 2, 3]", "\"text\""}) {
         test::WriteText(profile, broken);
         trace::Capture capture;
         CMouseProfiledata doc;
         Bind(doc);
-        const Json::Value section = doc.LoadSection(profile);
-        EXPECT_EQ(section, test::Parse(kDefaultMouse)["Device"][0]) << broken;
+        EXPECT_FALSE(doc.LoadSection(profile));
+        EXPECT_EQ(doc.GetSection(), test::Parse(kDefaultMouse)["Device"][0]) << broken;
         const auto aside = test::FilesStartingWith(user, "p1.Json.broken-");
         ASSERT_EQ(aside.size(), 1u) << broken;
         EXPECT_EQ(test::ReadText(aside[0]), broken);
