@@ -38,17 +38,17 @@ uint16_t ToLe16(uint16_t v) {
     return v;
 }
 
-std::vector<uint8_t> MakeHello(const DeviceIdentity& id, const InterfaceSpec& spec) {
+std::vector<uint8_t> MakeHello(const DeviceIdentity& id, const InterfaceSpec& layout) {
     simwire::Hello h{};
     std::memcpy(h.magic, simwire::kMagic, sizeof h.magic);
     h.vendor_id = ToLe16(id.vendor_id);
     h.product_id = ToLe16(id.product_id);
     h.release_number = ToLe16(id.release_number);
-    h.interface_number = spec.number;
-    h.descriptor_length = ToLe16(static_cast<uint16_t>(spec.descriptor.size()));
+    h.interface_number = layout.number;
+    h.descriptor_length = ToLe16(static_cast<uint16_t>(layout.descriptor.size()));
     const auto* header = reinterpret_cast<const uint8_t*>(&h);
     std::vector<uint8_t> out(header, header + sizeof h);
-    out.insert(out.end(), spec.descriptor.begin(), spec.descriptor.end());
+    out.insert(out.end(), layout.descriptor.begin(), layout.descriptor.end());
     return out;
 }
 
@@ -195,15 +195,15 @@ bool Simulator::PlugLocked(Model model, Link link) {
     }
     const DeviceIdentity identity = Identity(model, link);
     std::vector<std::unique_ptr<Interface>> made;
-    for (const InterfaceSpec& spec : Interfaces(model)) {
+    for (const InterfaceSpec& layout : Interfaces(model)) {
         auto iface = std::make_unique<Interface>();
         iface->id = next_interface_id_++;
         iface->model = model;
         iface->link = link;
-        iface->number = spec.number;
-        iface->config = spec.number == ConfigInterface(model);
-        iface->path = SocketPath(model, link, spec.number);
-        iface->hello = MakeHello(identity, spec);
+        iface->number = layout.number;
+        iface->config = layout.number == ConfigInterface(model);
+        iface->path = SocketPath(model, link, layout.number);
+        iface->hello = MakeHello(identity, layout);
         iface->listen_fd = MakeListener(iface->path);
         if (iface->listen_fd < 0) {
             for (auto& m : made) {

@@ -31,18 +31,7 @@ std::ostream& operator<<(std::ostream& os, const Report& r) {
 
 class CommandsTest : public testing::SimTest {
   protected:
-    void Connect(Link link) {
-        ASSERT_TRUE(Sim().Plug(Model::Mouse, link));
-        if (link == Link::Cable) {
-            ASSERT_TRUE(t_.WiredInterface().Open(MousePath(), true, true, true, false));
-            t_.SetLinkMode(0);
-        } else {
-            ASSERT_TRUE(t_.WirelessInterface().Open(ReceiverPath(), true, true, true, false));
-            t_.SetLinkMode(kLinkModeWireless);
-        }
-        t_.SetOpen(true);
-        Sim().ClearRequests(Model::Mouse);
-    }
+    void Connect(Link link) { ConnectMouse(t_, link); }
 
     std::vector<Report> Sent() {
         std::vector<Report> reports;

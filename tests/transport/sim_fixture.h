@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/simulator.h"
+#include "transport/device_transceiver.h"
 #include "transport/hid_interface.h"
 
 namespace zepho7::testing {
@@ -52,6 +53,21 @@ class SimTest : public ::testing::Test {
     }
     static std::string ReceiverPath(int collection = 4) {
         return FindPath(0x320F, 0x223D, 1, collection);
+    }
+
+    // Plugs the mouse on `link` and opens `t` on it, as the device-arrival code does; the
+    // request log starts empty.
+    void ConnectMouse(DeviceTransceiver& t, sim::Link link) {
+        ASSERT_TRUE(Sim().Plug(sim::Model::Mouse, link));
+        if (link == sim::Link::Cable) {
+            ASSERT_TRUE(t.WiredInterface().Open(MousePath(), true, true, true, false));
+            t.SetLinkMode(0);
+        } else {
+            ASSERT_TRUE(t.WirelessInterface().Open(ReceiverPath(), true, true, true, false));
+            t.SetLinkMode(kLinkModeWireless);
+        }
+        t.SetOpen(true);
+        Sim().ClearRequests(sim::Model::Mouse);
     }
 
     sim::Simulator& Sim() { return *sim_; }

@@ -59,18 +59,7 @@ TEST(DeviceTransceiver, LinkModeAndDataLength) {
 class TransceiverTest : public testing::SimTest {
   protected:
     // The mouse by cable, or through its receiver.
-    void Connect(Link link) {
-        ASSERT_TRUE(Sim().Plug(Model::Mouse, link));
-        if (link == Link::Cable) {
-            ASSERT_TRUE(t_.WiredInterface().Open(MousePath(), true, true, true, false));
-            t_.SetLinkMode(0);
-        } else {
-            ASSERT_TRUE(t_.WirelessInterface().Open(ReceiverPath(), true, true, true, false));
-            t_.SetLinkMode(kLinkModeWireless);
-        }
-        t_.SetOpen(true);
-        Sim().ClearRequests(Model::Mouse);
-    }
+    void Connect(Link link) { ConnectMouse(t_, link); }
 
     static void Frame(uint8_t* f, uint8_t code) {
         std::memset(f, 0, kFrameSize);
