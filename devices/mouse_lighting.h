@@ -81,7 +81,6 @@ class MouseLighting {
     SequenceState sequence_;
     uint32_t ticks_ = 0;
     uint32_t last_tick_ms_ = 0;
-    bool tick_started_ = false;
     std::minstd_rand random_;
 };
 
