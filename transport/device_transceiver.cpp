@@ -93,18 +93,17 @@ int DeviceTransceiver::Run(const uint8_t* request, size_t request_length, uint8_
         const bool wireless = IsWireless();
         hid::HidInterface& link = wireless ? wireless_interface_ : wired_;
         const int timeout = wireless ? wireless_timeout_ms_ : wired_timeout_ms_;
-        bool written = false;
-        {
-            std::lock_guard lock(exchange_lock_);
-            size_t sent = 0;
-            written = link.Write(frame, kFrameSize, &sent, timeout);
-        }
+        // One lock over the write and the read: with the lock released in between, a light
+        // frame's exchange could read this request's reply (and this one the frame's), leaving
+        // one of them to wait out two read time-outs for a reply already taken.
+        std::lock_guard lock(exchange_lock_);
+        size_t sent = 0;
+        const bool written = link.Write(frame, kFrameSize, &sent, timeout);
         if (!written) {
             result = kResultWriteFailed;
         } else {
-            std::lock_guard lock(exchange_lock_);
-            // A reply to someone else's request (a light frame slipping in between) is skipped
-            // once; a second mismatch is handed to the caller, who judges its status byte.
+            // A stray reply (to a request whose reader gave up) is skipped once; a second
+            // mismatch is handed to the caller, who judges its status byte.
             for (int reads = 0; reads < 2; ++reads) {
                 std::memset(reply, 0, reply_length);
                 // A failed read, or one too short to carry an echo and a status, counts as
