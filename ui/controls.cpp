@@ -40,14 +40,15 @@ void DrawImage(QPainter& painter, const QWidget* owner, const QString& image, co
 }
 
 bool Decor::Set(QWidget* owner, const QString& name, const QString& value) {
-    if (name == u"bkcolor") {
-        bk_color = ParseColor(value);
+    if (name == u"bkcolor" || name == u"bordercolor") {
+        const QColor colour = ParseColor(value);
+        if (!colour.isValid())
+            return false;
+        (name == u"bkcolor" ? bk_color : border_color) = colour;
     } else if (name == u"bkimage") {
         bk_image = value;
     } else if (name == u"foreimage") {
         fore_image = value;
-    } else if (name == u"bordercolor") {
-        border_color = ParseColor(value);
     } else if (name == u"bordersize") {
         border_size = value.toInt();
     } else if (name == u"borderround") {
