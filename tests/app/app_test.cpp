@@ -16,8 +16,8 @@ TEST(AppTest, ControlsAreRegisteredInTheirOrder) {
     ui::ControlFactory factory;
     const QStringList names = app::RegisterControls(factory);
     const QStringList expected = {
-        "CCircleProgressUI", "CChartViewUI",          "CWndUI",
-        "CSelectPanelUI",    "CDeviceKeyButtonUI",    "CCloudShareListItemUI",
+        "CCircleProgressUI", "CChartViewUI",           "CWndUI",
+        "CSelectPanelUI",    "CDeviceKeyButtonUI",     "CCloudShareListItemUI",
         "CHandImgButtonUI",  "CHandImgSelectButtonUI", "CRedioMacroButtonUI",
         "CAudioRecordUI"};
     EXPECT_EQ(names, expected);
@@ -38,7 +38,7 @@ TEST(AppTest, MissingFontsDoNotStopStartUp) {
 
 TEST(AppTest, FontsOfTheProgramFolderAreLoadedPrivately) {
     app::PrivateFonts fonts(QString::fromUtf8(ZEPHO7_PROGRAM_DIR));
-    EXPECT_TRUE(fonts.Holder(1).Loaded());  // the display face, at once
+    EXPECT_TRUE(fonts.Holder(1).Loaded());   // the display face, at once
     EXPECT_FALSE(fonts.Holder(3).Loaded());  // the others when the window is up
     fonts.LoadRest();
     for (size_t i = 0; i < app::kPrivateFonts.size(); ++i)

@@ -90,17 +90,24 @@ class E2eTest : public ::testing::Test {
                                      "-nolisten", "tcp"},
             std::vector<std::string>{}, fds[1]);
         ::close(fds[1]);
-        char buffer[16] = {};
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer - 1);
+        // Xvfb writes the display number and a newline once it accepts connections.
+        std::string number;
+        char c = 0;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
         ::close(fds[0]);
-        ASSERT_GT(n, 0) << "Xvfb did not start";
-        display_ = ":" + std::string(buffer, static_cast<size_t>(n - 1));
-        x_ = XOpenDisplay(display_.c_str());
-        ASSERT_NE(x_, nullptr);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        display_ = ":" + number;
+        ASSERT_TRUE(WaitFor([&] { return (x_ = XOpenDisplay(display_.c_str())) != nullptr; }, 5000))
+            << "cannot open " << display_;
     }
     void TearDown() override {
         if (x_)
             XCloseDisplay(x_);
+        if (xvfb_) {
+            xvfb_->Signal(SIGTERM);  // lets it remove its lock file and socket
+            (void)xvfb_->Wait(5000);
+        }
         xvfb_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(runtime_, ignored);

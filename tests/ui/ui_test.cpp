@@ -104,12 +104,13 @@ TEST_F(UiTest, BuilderMakesNamedControlsOfTheirClassesWithTheirAttributes) {
 
 TEST_F(UiTest, UnknownTagsGoThroughTheCallbackOrAreSkippedWithTheirChildren) {
     std::vector<QString> asked;
-    Build("<VerticalLayout><CircleProgress name=\"ring\" max=\"100\" value=\"40\"/>"
-          "<Mystery name=\"m\"><Button name=\"inside\"/></Mystery></VerticalLayout>",
-          [&](const QString& tag, QWidget* parent) -> QWidget* {
-              asked.push_back(tag);
-              return tag == "CircleProgress" ? new CircleProgress(parent) : nullptr;
-          });
+    Build(
+        "<VerticalLayout><CircleProgress name=\"ring\" max=\"100\" value=\"40\"/>"
+        "<Mystery name=\"m\"><Button name=\"inside\"/></Mystery></VerticalLayout>",
+        [&](const QString& tag, QWidget* parent) -> QWidget* {
+            asked.push_back(tag);
+            return tag == "CircleProgress" ? new CircleProgress(parent) : nullptr;
+        });
     EXPECT_EQ(asked, (std::vector<QString>{"CircleProgress", "Mystery"}));
     auto* ring = window_->Find<CircleProgress>("ring");
     ASSERT_NE(ring, nullptr);
@@ -133,8 +134,8 @@ TEST_F(UiTest, SetAttributeAtRunTimeActsAsInTheLayout) {
         const char *name, *value;
         bool known;
     };
-    const Case cases[] = {{"text", "hello", true},  {"width", "120", true},
-                          {"visible", "false", true}, {"bkcolor", "#FF102030", true},
+    const Case cases[] = {{"text", "hello", true},        {"width", "120", true},
+                          {"visible", "false", true},     {"bkcolor", "#FF102030", true},
                           {"bkcolor", "nonsense", false}, {"no_such_attribute", "1", false}};
     for (const Case& c : cases)
         EXPECT_EQ(SetAttribute(label, c.name, c.value), c.known) << c.name << "=" << c.value;
@@ -145,11 +146,12 @@ TEST_F(UiTest, SetAttributeAtRunTimeActsAsInTheLayout) {
 }
 
 TEST_F(UiTest, ControlsRaiseTheirNotificationsToTheWindow) {
-    Build("<VerticalLayout><Button name=\"closebtn\"/>"
-          "<Option name=\"tab_a\" group=\"g\" selected=\"true\"/><Option name=\"tab_b\" group=\"g\""
-          " bindtablayoutname=\"pages\" bindtabindex=\"1\"/>"
-          "<TabLayout name=\"pages\"><Control/><Control/></TabLayout>"
-          "<Combo name=\"c\"><Item text=\"a\"/><Item text=\"b\"/></Combo></VerticalLayout>");
+    Build(
+        "<VerticalLayout><Button name=\"closebtn\"/>"
+        "<Option name=\"tab_a\" group=\"g\" selected=\"true\"/><Option name=\"tab_b\" group=\"g\""
+        " bindtablayoutname=\"pages\" bindtabindex=\"1\"/>"
+        "<TabLayout name=\"pages\"><Control/><Control/></TabLayout>"
+        "<Combo name=\"c\"><Item text=\"a\"/><Item text=\"b\"/></Combo></VerticalLayout>");
     window_->show();
     window_->seen.clear();
     QTest::mouseClick(window_->FindControl("closebtn"), Qt::LeftButton);
@@ -206,8 +208,9 @@ TEST_F(UiTest, MenuItemsComeBackToTheOwnerWithNameUserDataAndLanguageText) {
 TEST_F(UiTest, LanguageTextsResolveThroughTheQueryFirstAndReload) {
     Language language(*skin_);
     window_->SetLanguage(&language);
-    Build("<VerticalLayout><Label name=\"greeting\" text=\"Hello\" textid=\"hello\"/>"
-          "</VerticalLayout>");
+    Build(
+        "<VerticalLayout><Label name=\"greeting\" text=\"Hello\" textid=\"hello\"/>"
+        "</VerticalLayout>");
     auto* label = window_->Find<Label>("greeting");
     EXPECT_EQ(label->text(), "Hello");  // nothing loaded yet
     ASSERT_TRUE(language.SetLanguage("lan_fr"));
@@ -226,8 +229,9 @@ TEST_F(UiTest, LanguageTextsResolveThroughTheQueryFirstAndReload) {
 }
 
 TEST_F(UiTest, DpiScalesSizesWithinItsRange) {
-    Build("<Window size=\"200,100\"><VerticalLayout><Button name=\"b\" width=\"40\" "
-          "height=\"20\"/></VerticalLayout></Window>");
+    Build(
+        "<Window size=\"200,100\"><VerticalLayout><Button name=\"b\" width=\"40\" "
+        "height=\"20\"/></VerticalLayout></Window>");
     auto* b = window_->FindControl("b");
     window_->SetDPI(144);
     EXPECT_EQ(b->width(), 60);
@@ -249,11 +253,12 @@ TEST_F(UiTest, RubberBandMarksTheKeysItTouches) {
         SetClassName(key, "DeviceKeyButton");
         return key;
     });
-    Build("<Window size=\"400,300\"><SelectPanel name=\"panel\">"
-          "<DeviceKeyButton name=\"key_0\" float=\"true\" pos=\"10,10,50,50\"/>"
-          "<DeviceKeyButton name=\"key_1\" float=\"true\" pos=\"100,10,140,50\"/>"
-          "<DeviceKeyButton name=\"key_2\" float=\"true\" pos=\"10,200,50,240\"/>"
-          "</SelectPanel></Window>");
+    Build(
+        "<Window size=\"400,300\"><SelectPanel name=\"panel\">"
+        "<DeviceKeyButton name=\"key_0\" float=\"true\" pos=\"10,10,50,50\"/>"
+        "<DeviceKeyButton name=\"key_1\" float=\"true\" pos=\"100,10,140,50\"/>"
+        "<DeviceKeyButton name=\"key_2\" float=\"true\" pos=\"10,200,50,240\"/>"
+        "</SelectPanel></Window>");
     window_->show();
     auto* panel = window_->Find<SelectPanel>("panel");
     auto* k0 = window_->Find<DeviceKeyButton>("key_0");
