@@ -1,186 +1,75 @@
-// Zepho7's entry point. Until the window exists, it finds a configurable peripheral (or,
-// with none attached, a simulated mouse), reads it through the transport and prints what it
-// read.
-#include <stdlib.h>
+// Zepho7's entry point: private fonts, single instance, skin and controls, the shared
+// messages on D-Bus, the main window and the event loop; exit code 0 on every path.
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QPalette>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
 
-#include "base/le.h"
+#include "app/control_registry.h"
+#include "app/dbus_service.h"
+#include "app/fonts.h"
+#include "app/main_window.h"
+#include "app/shared_messages.h"
+#include "app/single_instance.h"
 #include "base/trace.h"
 #include "sim/simulator.h"
-#include "transport/commands.h"
 #include "transport/hid_interface.h"
+#include "ui/control_factory.h"
+#include "ui/language.h"
+#include "ui/skin.h"
 
 namespace {
 
 using namespace zepho7;
 
-constexpr uint16_t kVendor = 0x320F;
-constexpr uint16_t kReceiverProduct = 0x223D;
-constexpr uint16_t kConfigUsagePage = 0xFF1C;
-constexpr uint16_t kConfigUsage = 0x92;
+int g_signal_fd = -1;  // write end of the signal pipe
 
-void PrintHex(const uint8_t* data, size_t length) {
-    for (size_t i = 0; i < length; i += 16) {
-        std::printf("    %04zx:", i);
-        for (size_t k = i; k < length && k < i + 16; ++k)
-            std::printf(" %02x", data[k]);
-        std::printf("\n");
-    }
+void OnSignal(int) {
+    const char byte = 1;
+    // Nothing to do when the pipe is full: one byte is enough to end the program.
+    [[maybe_unused]] const ssize_t n = ::write(g_signal_fd, &byte, 1);
 }
 
-// The first configuration collection of a peripheral of ours, by its identity in the path.
-std::optional<std::string> FindConfigurationCollection() {
+// Whether a configurable peripheral of ours is among the HID collections.
+bool PeripheralAttached() {
     hid::HidInterface lister;
     if (!lister.Enumerate())
-        return std::nullopt;
+        return false;
     while (const char* path = lister.NextPath()) {
-        if (hid::ParseHexAfter(path, "vid_") != kVendor || hid::ParseHexAfter(path, "&mi_") != 1 ||
-            hid::ParseHexAfter(path, "&col") != 4) {
-            continue;
-        }
-        hid::HidInterface probe;
-        if (probe.Open(path, true, false, true, false) &&
-            probe.GetCaps().usage_page == kConfigUsagePage &&
-            probe.GetCaps().usage == kConfigUsage) {
-            return std::string(path);
-        }
+        if (hid::ParseHexAfter(path, "vid_") == 0x320F && hid::ParseHexAfter(path, "&mi_") == 1)
+            return true;
     }
-    return std::nullopt;
-}
-
-std::string RuntimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string base = runtime != nullptr && runtime[0] != '\0' ? runtime : "/tmp";
-    return base + "/zepho7-sim-" + std::to_string(::getpid());
-}
-
-const char* ResultText(int result) {
-    switch (result) {
-        case kResultOk:
-            return "ok";
-        case kResultReadFailed:
-            return "no answer (device closed, or the read timed out)";
-        case kResultWriteFailed:
-            return "the request could not be sent";
-        case kResultUnreachable:
-            return "the receiver cannot reach the device";
-        case kResultRejected:
-            return "the device rejected the request";
-        case kResultFailed:
-            return "the device failed the request";
-        case kResultBadBank:
-            return "request outside the device's memory";
-        default:
-            return "unknown result";
-    }
-}
-
-bool Check(int result, const char* what) {
-    if (result == kResultOk)
-        return true;
-    std::fprintf(stderr, "zepho7: %s failed: %s (%d)\n", what, ResultText(result), result);
     return false;
 }
 
-int ReadAndPrint(const std::string& path) {
-    DeviceTransceiver t;
-    t.SetLabel("peripheral");
-    hid::HidInterface& link = t.WiredInterface();
-    if (!link.Open(path, true, true, true, false)) {
-        std::fprintf(stderr,
-                     "zepho7: cannot open %s: %s\n"
-                     "  (is the udev rule installed? see README.md)\n",
-                     path.c_str(), std::strerror(errno));
-        return 1;
-    }
-    const hid::Attributes& id = link.GetAttributes();
-    const bool receiver = id.product_id == kReceiverProduct;
-    std::printf("Device %s\n  vendor 0x%04x, product 0x%04x, release 0x%04x, %s\n", path.c_str(),
-                id.vendor_id, id.product_id, id.version_number,
-                receiver ? "through the receiver" : "by cable");
-    if (receiver) {
-        // Same collection either way; only chunk size and time-outs differ.
-        link.Close();
-        if (!t.WirelessInterface().Open(path, true, true, true, false))
-            return 1;
-    }
-    t.SetLinkMode(receiver ? kLinkModeWireless : 0);
-    t.SetOpen(true);
-    if (!CmdQueryLink(t)) {
-        std::fprintf(stderr, "zepho7: the receiver does not reach its device\n");
-        return 1;
-    }
+QString SkinFolder(const QString& program_folder) {
+    const QByteArray env = qgetenv("ZEPHO7_SKIN_DIR");
+    return env.isEmpty() ? program_folder + QStringLiteral("/skin") : QString::fromLocal8Bit(env);
+}
 
-    std::array<uint8_t, kDeviceInfoSize> info{};
-    if (!Check(CmdSessionBegin(t), "session begin") ||
-        !Check(CmdReadDeviceInfo(t, info), "reading the device information")) {
-        return 1;
-    }
-    const unsigned keys = info[5];
-    const unsigned step = info[11];
-    const unsigned top = ReadLe16(&info[12]);
-    const unsigned lowest = ReadLe16(&info[14]);
-    std::printf("Device information (%zu bytes):\n", info.size());
-    PrintHex(info.data(), info.size());
-    std::printf("  keys: %u\n  sensor: 0x%04x\n", keys, ReadLe16(&info[9]));
-    if (step != 0) {
-        std::printf("  resolution: %u to %u DPI in steps of %u (slider 0..%u)\n", lowest,
-                    lowest + step * top, step, top);
-    }
-    std::printf("  macro memory: %u bytes\n", info[18] * 128u);
-
-    if (keys > 0 && t.SetDataLength(static_cast<uint16_t>(keys * 3))) {
-        std::vector<uint8_t> table(kMaxDataLength);
-        if (Check(CmdReadKeyTable(t, table), "reading the key table")) {
-            std::printf("Key table (%u keys, type code1 code2):\n", keys);
-            for (unsigned k = 0; k < keys; ++k) {
-                std::printf("  key %3u: %02x %02x %02x\n", k, table[k * 3], table[k * 3 + 1],
-                            table[k * 3 + 2]);
-            }
-        }
-    }
-
-    if (step != 0) {  // the mouse keeps its settings in 128-byte blocks
-        uint8_t active = 0;
-        std::array<uint8_t, 80> block{};
-        if (Check(CmdReadLight(t, {&active, 1}, 0), "reading the active block") &&
-            Check(CmdReadLight(t, block, active * 128u), "reading the settings block")) {
-            std::printf(
-                "Settings block %u: light mode %u, brightness %u, speed %u, colour #%02x%02x%02x,"
-                " report rate stage %u, DPI stage %u\n",
-                active, block[1], block[2], 4u - block[3], block[6], block[7], block[8], block[11],
-                block[12]);
-            for (int s = 0; s < 6; ++s) {
-                const uint8_t* stage = &block[14 + 9 * s];
-                std::printf("  stage %d: %s, %u x %u DPI, colour #%02x%02x%02x\n", s + 1,
-                            stage[0] ? "on" : "off", lowest + step * ReadLe16(stage + 2),
-                            lowest + step * ReadLe16(stage + 4), stage[6], stage[7], stage[8]);
-            }
-        }
-    }
-
-    std::array<uint8_t, 6> power{};
-    if (Check(CmdReadPowerStatus(t, power, 0), "reading the power status")) {
-        static const char* const kCharging[] = {"not charging", "charging", "fully charged"};
-        std::printf("Power: battery %u %%, %s\n", power[0],
-                    power[1] < 3 ? kCharging[power[1]] : "charging state unknown");
-    }
-    return Check(CmdSessionEnd(t), "session end") ? 0 : 1;
+std::string SimulatorFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string base = runtime != nullptr && runtime[0] != '\0'
+                                 ? runtime
+                                 : "/tmp/zepho7-" + std::to_string(::getuid());
+    return base + "/zepho7-sim-" + std::to_string(::getpid());
 }
 
 void Usage() {
     std::printf(
         "Usage: zepho7 [--sim] [--trace]\n"
-        "Reads the first attached Zepho7 peripheral and prints its information.\n"
+        "Configures Zepho7 peripherals. Without one attached it runs with a simulated mouse.\n"
         "  --sim    use a simulated mouse even when a real device is attached\n"
-        "  --trace  print every report exchanged (same as ZEPHO7_TRACE=1)\n");
+        "  --trace  print the diagnostic trace (same as ZEPHO7_TRACE=1)\n");
 }
 
 }  // namespace
@@ -195,36 +84,119 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             Usage();
             return 0;
+        }
+        // Other arguments are ignored: the program has no command line beyond these.
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(app::kProductName));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x11, 0x13, 0x18));
+    palette.setColor(QPalette::WindowText, QColor(0xE6, 0xE8, 0xEE));
+    palette.setColor(QPalette::Base, QColor(0x17, 0x1A, 0x21));
+    palette.setColor(QPalette::Text, QColor(0xE6, 0xE8, 0xEE));
+    palette.setColor(QPalette::Button, QColor(0x1F, 0x24, 0x30));
+    palette.setColor(QPalette::ButtonText, QColor(0xE6, 0xE8, 0xEE));
+    palette.setColor(QPalette::Highlight, QColor(0x22, 0xD3, 0xEE));
+    palette.setColor(QPalette::HighlightedText, QColor(0x0B, 0x0E, 0x13));
+    QApplication::setPalette(palette);
+    const QString program_folder = QCoreApplication::applicationDirPath();
+
+    app::PrivateFonts fonts(program_folder);
+
+    // One copy per user: a later start brings the first copy's window to the front.
+    app::MainWindow* main_window = nullptr;
+    app::SingleInstance instance;
+    if (!instance.Acquire([&main_window] {
+            if (main_window != nullptr)
+                main_window->OnInstanceMessage(0, 1);
+        })) {
+        Z7_TRACE("软件标示：%s (second copy)", app::kInstanceMessage);
+        if (!instance.AskFirstToRaise(3000))
+            Z7_TRACE("the running copy did not answer");
+        return 0;
+    }
+
+    // SIGTERM and SIGINT take the same path as "exit" of the tray menu.
+    int pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> signal_notifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipe) == 0) {
+        g_signal_fd = pipe[1];
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+        signal_notifier = std::make_unique<QSocketNotifier>(pipe[0], QSocketNotifier::Read);
+        QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, [&main_window] {
+            if (main_window != nullptr)
+                main_window->Exit();
+            else
+                QCoreApplication::quit();
+        });
+    }
+
+    // Skin and the program's controls.
+    const ui::Skin skin(SkinFolder(program_folder));
+    if (!skin.IndexLoaded())
+        Z7_TRACE("skin: no res.xml in %s", qPrintable(skin.Folder()));
+    ui::ControlFactory factory;
+    app::RegisterControls(factory);
+    ui::Language language(skin);
+
+    // The shared messages.
+    app::DBusService bus([&main_window](const QString& message, int w, int l) {
+        return main_window != nullptr && main_window->HandleSharedMessage(message, w, l);
+    });
+    (void)bus.Start();
+
+    // Devices are looked for before the window first shows. With none attached the program
+    // plugs a simulated mouse, so the user sees the program work before buying anything.
+    std::unique_ptr<sim::Simulator> simulator;
+    std::string simulator_folder;
+    if (force_sim || !PeripheralAttached()) {
+        simulator_folder = SimulatorFolder();
+        simulator = std::make_unique<sim::Simulator>(simulator_folder);
+        if (simulator->Ready() && simulator->Plug(sim::Model::Mouse)) {
+            ::setenv("ZEPHO7_SIM_DIR", simulator_folder.c_str(), 1);
+            Z7_TRACE("no device attached: simulated mouse in %s", simulator_folder.c_str());
         } else {
-            std::fprintf(stderr, "zepho7: unknown option %s\n", argv[i]);
-            Usage();
-            return 2;
+            Z7_TRACE("cannot start the device simulator in %s", simulator_folder.c_str());
+            simulator.reset();
         }
     }
 
-    std::unique_ptr<sim::Simulator> simulator;
-    std::optional<std::string> path = force_sim ? std::nullopt : FindConfigurationCollection();
-    if (!path) {
-        const std::string folder = RuntimeFolder();
-        simulator = std::make_unique<sim::Simulator>(folder);
-        if (!simulator->Ready() || !simulator->Plug(sim::Model::Mouse)) {
-            std::fprintf(stderr, "zepho7: cannot start the device simulator in %s\n",
-                         folder.c_str());
-            return 1;
-        }
-        ::setenv("ZEPHO7_SIM_DIR", folder.c_str(), 1);
-        std::printf("No Zepho7 device attached: using a simulated mouse (%s)\n", folder.c_str());
-        path = FindConfigurationCollection();
-        if (!path) {
-            std::fprintf(stderr, "zepho7: the simulated mouse is not listed\n");
-            return 1;
+    {
+        app::MainWindow window(skin, factory, language);
+        window.SetBus(&bus);
+        window.SetFirstShownHook([&fonts] { fonts.LoadRest(); });
+        if (window.CreateMain()) {
+            main_window = &window;
+            window.CenterWindow();
+            // The first device pass is done: show the window the way a second start does.
+            QTimer::singleShot(0, &window, [&window] { window.OnInstanceMessage(0, 0); });
+            QApplication::exec();
+            main_window = nullptr;
+        } else {
+            std::fprintf(stderr, "zepho7: cannot read the skin in %s\n", qPrintable(skin.Folder()));
         }
     }
-    const int status = ReadAndPrint(*path);
+
     if (simulator) {
         simulator.reset();
         std::error_code ignored;
-        std::filesystem::remove_all(RuntimeFolder(), ignored);
+        std::filesystem::remove_all(simulator_folder, ignored);
     }
-    return status;
+    signal_notifier.reset();
+    if (pipe[0] >= 0) {
+        ::signal(SIGTERM, SIG_DFL);
+        ::signal(SIGINT, SIG_DFL);
+        g_signal_fd = -1;
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+    }
+    return 0;
 }

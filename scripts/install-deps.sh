@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libudev-dev libjsoncpp-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxdamage-dev libxtst-dev
+  xvfb xauth trayer dbus
+  fonts-dejavu-core fonts-open-sans fonts-noto-cjk fonts-noto-ui-core fonts-wqy-microhei fonts-league-spartan
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev xxd
 )
