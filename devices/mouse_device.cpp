@@ -204,7 +204,64 @@ int CNerioMouseDevice::ReadFromDevice() {
     LoadProfile();
     if (read != kResultOk)
         return read;
+    FindReassignedKeys();
     return ReadLightSettings();
+}
+
+void CNerioMouseDevice::FindReassignedKeys() {
+    // A key that was given another function no longer shows its factory code in the table, so
+    // the map would lose it for good and its assignment could never be written again. Such a
+    // key is found by the code it was last written with, among the device keys no other
+    // logical key holds.
+    const int keys = std::min(info_.key_count, static_cast<int>(kMaxDataLength) / 3);
+    std::vector<bool> claimed(static_cast<size_t>(std::max(keys, 0)), false);
+    for (const auto& [logical, device] : logical_map_) {
+        if (device != kNoDeviceKey && device < keys)
+            claimed[static_cast<size_t>(device)] = true;
+    }
+    const std::vector<FunctionCode> written = DeviceCodes(keys_, false);
+    for (auto& [logical, device] : logical_map_) {
+        if (device != kNoDeviceKey || static_cast<size_t>(logical) >= written.size())
+            continue;
+        const FunctionCode code = written[static_cast<size_t>(logical)];
+        if (code == keycodes::kMouseDefaultCodes[static_cast<size_t>(logical)])
+            continue;
+        for (int k = 0; k < keys; ++k) {
+            const uint8_t* p = &key_table_[static_cast<size_t>(k) * 3];
+            if (!claimed[static_cast<size_t>(k)] && p[0] == code.type && p[1] == code.code1 &&
+                p[2] == code.code2) {
+                device = k;
+                claimed[static_cast<size_t>(k)] = true;
+                break;
+            }
+        }
+    }
+    key_maps_[0] = logical_map_;
+}
+
+std::vector<FunctionCode> CNerioMouseDevice::DeviceCodes(std::span<const KeyEntry> keys,
+                                                         bool mapped_only) const {
+    const int macro_count = storage::MacroLibrary(folders_.UserFolder(storage::kMouseType)).Count();
+    std::vector<int> distinct;
+    std::vector<FunctionCode> codes;
+    for (size_t j = 0; j < keys.size() && j < keycodes::kMouseLogicalKeys; ++j) {
+        FunctionCode code = keys[j].current;
+        const auto it = logical_map_.find(static_cast<int>(j));
+        const bool mapped = it != logical_map_.end() && it->second != kNoDeviceKey;
+        if (keycodes::IsMacroCode(code) && (mapped || !mapped_only)) {
+            // The device numbers macros by their order in the macro image (ListMacros).
+            if (code.code1 < macro_count) {
+                auto pos = std::find(distinct.begin(), distinct.end(), code.code1);
+                if (pos == distinct.end())
+                    pos = distinct.insert(distinct.end(), code.code1);
+                code.code1 = static_cast<uint8_t>(pos - distinct.begin());
+            } else {
+                code = keys[j].default_code;
+            }
+        }
+        codes.push_back(code);
+    }
+    return codes;
 }
 
 void CNerioMouseDevice::SyncFromDevice() {
@@ -431,33 +488,17 @@ int CNerioMouseDevice::WriteKeyAssignments(int bank, std::span<const KeyEntry> k
     info_block_ = block;
     info_ = DecodeMouseInfo(block);
     std::array<uint8_t, kMaxDataLength> image = key_table_;
-    const int macro_count = storage::MacroLibrary(folders_.UserFolder(storage::kMouseType)).Count();
-    std::vector<int> distinct;
-    for (int j = 0; j < keycodes::kMouseLogicalKeys; ++j) {
-        const auto it = logical_map_.find(j);
-        if (it == logical_map_.end() || it->second == kNoDeviceKey ||
-            static_cast<size_t>(j) >= keys.size()) {
+    const std::vector<FunctionCode> codes = DeviceCodes(keys, true);
+    for (size_t j = 0; j < codes.size(); ++j) {
+        const auto it = logical_map_.find(static_cast<int>(j));
+        if (it == logical_map_.end() || it->second == kNoDeviceKey)
             continue;
-        }
-        const KeyEntry& entry = keys[static_cast<size_t>(j)];
-        FunctionCode code = entry.current;
-        if (keycodes::IsMacroCode(code)) {
-            // The device numbers macros by their order in the macro image (ListMacros).
-            if (code.code1 < macro_count) {
-                auto pos = std::find(distinct.begin(), distinct.end(), code.code1);
-                if (pos == distinct.end())
-                    pos = distinct.insert(distinct.end(), code.code1);
-                code.code1 = static_cast<uint8_t>(pos - distinct.begin());
-            } else {
-                code = entry.default_code;
-            }
-        }
         const size_t at = static_cast<size_t>(it->second) * 3;
         if (at + 3 > image.size())
             continue;
-        image[at] = code.type;
-        image[at + 1] = code.code1;
-        image[at + 2] = code.code2;
+        image[at] = codes[j].type;
+        image[at + 1] = codes[j].code1;
+        image[at + 2] = codes[j].code2;
     }
     if (!LinkUp())
         return kResultReadFailed;

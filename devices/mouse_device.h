@@ -124,6 +124,12 @@ class CNerioMouseDevice : public CNerioUSBDevice {
     template <typename Transfer>
     int InSession(bool guard_each_step, Transfer transfer);
     void ShowDpiRanges();
+    // Maps logical keys whose factory code is gone by the code they were written with.
+    void FindReassignedKeys();
+    // The codes the key table gets for the assignments: macro numbers become positions in the
+    // macro image, unknown macros the key's default (only keys on the device count when asked).
+    std::vector<keycodes::FunctionCode> DeviceCodes(std::span<const storage::KeyEntry> keys,
+                                                    bool mapped_only) const;
     void SelectSettingsPage(int page);
     std::string ResolveName(const keycodes::DisplayName& name);
 

@@ -142,6 +142,7 @@ class MouseDeviceTest : public testing::SimTest {
     std::vector<uint8_t> Region(RegionId id, size_t at, size_t length) {
         return Sim().Device(Model::Mouse).ReadRegion(id, at, length);
     }
+    void SaveProfileOrFail() { ASSERT_TRUE(mouse_->Profile().Save()); }
     std::filesystem::path UserFolder() { return user_ / std::filesystem::path("mouse"); }
 
     // A macro library of `counts.size()` macros, macro i holding counts[i] key presses.
@@ -216,6 +217,16 @@ TEST_F(MouseDeviceTest, KeyMissingFromTheTableStaysUnmappedAndUnwritten) {
     EXPECT_EQ(mouse_->WriteCurrentKeyAssignments(0), kResultOk);
     EXPECT_EQ(Region(RegionId::Keys, 0, 3), (std::vector<uint8_t>{0x20, 0x02, 0x04}));
     EXPECT_EQ(Region(RegionId::Keys, 24, 3), (std::vector<uint8_t>{0x20, 0x00, 0x04}));
+    SaveProfileOrFail();
+
+    // Read again: key 0 is found by the code it was written with and can be given back its own
+    // function; key 8 stays unmapped.
+    ASSERT_EQ(mouse_->ReadFromDevice(), kResultOk);
+    EXPECT_EQ(mouse_->LogicalKeyMap().at(0), 0);
+    EXPECT_EQ(mouse_->LogicalKeyMap().at(8), kNoDeviceKey);
+    ASSERT_TRUE(mouse_->SetKeyAssignment(0, {0x10, 0x01, 0x00}));
+    EXPECT_EQ(mouse_->WriteCurrentKeyAssignments(0), kResultOk);
+    EXPECT_EQ(Region(RegionId::Keys, 0, 3), (std::vector<uint8_t>{0x10, 0x01, 0x00}));
 }
 
 TEST_F(MouseDeviceTest, SettingsBlockIsWrittenFromTheProfile) {
