@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "storage/light_files.h"
 #include "storage/profile_document.h"
 
 namespace zepho7::devices {
@@ -70,6 +72,45 @@ class DeviceView {
     // The lighting panel's audio light record.
     virtual void ShowAudioLight(const storage::AudioLightRecord& record) = 0;
     virtual std::optional<storage::AudioLightRecord> ReadAudioLight() = 0;
+
+    // The panels a device page may hold and the controls of its performance page. Each binding
+    // reports whether the page has that panel; a page without panels keeps these defaults.
+    //
+    // The profile bar ("DeviceProfileItem"): set up for the kind's profile list and showing
+    // tab 1; returns the current profile's identifier.
+    virtual std::optional<std::string> BindProfileBar(
+        int /*kind*/, const std::filesystem::path& /*user_folder*/,
+        const std::filesystem::path& /*default_profile*/) {
+        return std::nullopt;
+    }
+    // The lighting panel ("LightControlItem"): its effect list and slider maxima.
+    virtual bool BindLightPanel(int /*kind*/, std::span<const storage::DefaultLight> /*effects*/,
+                                int /*brightness_max*/, int /*speed_max*/) {
+        return false;
+    }
+    // The macro panel ("MacroControlItem"): returns the names of its macro list.
+    virtual std::optional<std::vector<std::string>> BindMacroPanel(
+        const std::filesystem::path& /*user_folder*/) {
+        return std::nullopt;
+    }
+    // The key assignment panel ("KeySetControlItem"), function area hidden.
+    virtual bool BindKeySetPanel(int /*kind*/, std::span<const std::string> /*macro_names*/) {
+        return false;
+    }
+    // The recoil panel ("ShootControlItem"), showing gun 0, bullet 0.
+    virtual bool BindRecoilPanel(const std::filesystem::path& /*user_folder*/,
+                                 const std::filesystem::path& /*default_folder*/) {
+        return false;
+    }
+    virtual void SetOptionSelected(ControlId /*option*/, bool /*selected*/) {}
+    virtual void SetSliderRange(ControlId /*slider*/, int /*minimum*/, int /*maximum*/) {}
+    virtual void SetEditMaxValue(ControlId /*edit*/, int /*maximum*/) {}
+    // The lighting panel shows the light record.
+    virtual void ShowLightRecord(const storage::LightRecord& /*record*/) {}
+    // One DPI stage of the performance page: enabled, slider position, colour 0xAARRGGBB.
+    virtual void ShowDpiStage(int /*stage*/, bool /*enabled*/, int /*position*/,
+                              uint32_t /*colour*/) {}
+    virtual void ShowActiveDpiStage(int /*stage*/) {}
 };
 
 // Messages a device sends to the main window (power status, ...). Any thread.
