@@ -184,14 +184,14 @@ TEST_F(SimTest, HelloCarriesIdentityAndDescriptor) {
         const uint16_t length = ReadLe16(h + 16);
         ASSERT_EQ(hello->size(), sizeof(simwire::Hello) + length);
         const Bytes descriptor(hello->begin() + sizeof(simwire::Hello), hello->end());
-        const InterfaceSpec* spec = nullptr;
+        const InterfaceSpec* layout = nullptr;
         for (const auto& s : Interfaces(c.model)) {
             if (s.number == c.interface_number) {
-                spec = &s;
+                layout = &s;
             }
         }
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(descriptor, Bytes(spec->descriptor.begin(), spec->descriptor.end()));
+        ASSERT_NE(layout, nullptr);
+        EXPECT_EQ(descriptor, Bytes(layout->descriptor.begin(), layout->descriptor.end()));
     }
 }
 
