@@ -287,30 +287,28 @@ void CNerioMouseDevice::ReloadProfileList() {
         profile_id_ = uuid;
 }
 
+bool CNerioMouseDevice::ReadProfileFile() {
+    const auto path = folders_.ProfileFile(storage::kMouseType, profile_id_);
+    if (path.empty())
+        return false;
+    profile_data_.SetProfilePath(path);
+    static_cast<void>(profile_data_.LoadSection(path));
+    keys_ = WithAllLogicalKeys(profile_data_.GetKeyList());
+    static_cast<void>(profile_data_.GetDpiStages());
+    active_dpi_stage_.store(profile_data_.GetActiveDpiStage());
+    static_cast<void>(ApplyLightSettings());
+    return true;
+}
+
 void CNerioMouseDevice::LoadProfile() {
     ReloadProfileList();
     LoadLibraries();
-    const auto path = folders_.ProfileFile(storage::kMouseType, profile_id_);
-    if (path.empty())
-        return;
-    profile_data_.SetProfilePath(path);
-    static_cast<void>(profile_data_.LoadSection(path));
-    keys_ = WithAllLogicalKeys(profile_data_.GetKeyList());
-    static_cast<void>(profile_data_.GetDpiStages());
-    active_dpi_stage_.store(profile_data_.GetActiveDpiStage());
-    static_cast<void>(ApplyLightSettings());
+    static_cast<void>(ReadProfileFile());
 }
 
 void CNerioMouseDevice::ReloadProfile() {
-    const auto path = folders_.ProfileFile(storage::kMouseType, profile_id_);
-    if (path.empty())
+    if (!ReadProfileFile())
         return;
-    profile_data_.SetProfilePath(path);
-    static_cast<void>(profile_data_.LoadSection(path));
-    keys_ = WithAllLogicalKeys(profile_data_.GetKeyList());
-    static_cast<void>(profile_data_.GetDpiStages());
-    active_dpi_stage_.store(profile_data_.GetActiveDpiStage());
-    static_cast<void>(ApplyLightSettings());
     SaveProfile();
     RefreshPanels();
 }

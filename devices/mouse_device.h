@@ -117,6 +117,8 @@ class CNerioMouseDevice : public CNerioUSBDevice {
     const char* NotificationExitTrace() const override { return "MS 设备同步线程设定退出"; }
 
   private:
+    // The current profile file into the working state; false when there is none.
+    bool ReadProfileFile();
     // The link guard.
     bool LinkUp();
     // Begin, the transfer, end (with the guard before each step when asked); the first failing

@@ -43,11 +43,11 @@ Skin::Skin(QString folder) : folder_(std::move(folder)) {
                 ids_.insert(a.value(QLatin1String("id")).toString(),
                             a.value(QLatin1String("file")).toString());
             } else if (xml.name() == u"Font") {
-                FontSpec spec;
-                spec.family = a.value(QLatin1String("family")).toString();
-                spec.pixel_size = a.value(QLatin1String("size")).toInt();
-                spec.bold = a.value(QLatin1String("bold")) == u"true";
-                fonts_.insert(a.value(QLatin1String("id")).toInt(), spec);
+                FontSpec font;
+                font.family = a.value(QLatin1String("family")).toString();
+                font.pixel_size = a.value(QLatin1String("size")).toInt();
+                font.bold = a.value(QLatin1String("bold")) == u"true";
+                fonts_.insert(a.value(QLatin1String("id")).toInt(), font);
             }
         }
         index_loaded_ = !xml.hasError();
