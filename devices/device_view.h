@@ -33,9 +33,11 @@ struct ControlInfo {
 
 // Timers of the device's selector entry; they run on the page's thread.
 enum DeviceTimer : int {
-    kTimerFrame = 1000,  // sends light frames
-    kTimerSync = 1001,   // first read of the device
-    kTimerResync = 1002  // re-reads the lighting after the device asked for it
+    kTimerFrame = 1000,     // sends light frames
+    kTimerSync = 1001,      // first read of the device
+    kTimerResync = 1002,    // re-reads the lighting after the device asked for it
+    kTimerPower = 1005,     // reads the power status
+    kTimerLinkWatch = 1007  // checks the mouse behind the receiver still answers
 };
 
 class DeviceView {

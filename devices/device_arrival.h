@@ -1,0 +1,114 @@
+// What the program does when the scan reports a collection: the first time a product is seen
+// its page is made; the page's transceiver is opened on the cable or the receiver; its selector
+// entry is shown; a page moves between cable and receiver when one of the two comes or goes
+// while the other stays; the entry is hidden again when the device leaves. Also the entry
+// timers that drive each device's periodic work, and "same mode" (every connected device takes
+// the current device's effect).
+//
+// No Qt here: the window implements DeviceShell. Everything runs on the window's thread, except
+// Pages(), which the lighting synchroniser reads from its own thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "devices/catalogue.h"
+#include "devices/usb_device.h"
+
+namespace zepho7::devices {
+
+// Messages between the scan, the arrival logic and the window.
+inline constexpr int kMessageConnected = 3090;     // first parameter: slot index
+inline constexpr int kMessageDisconnected = 3091;  // first parameter: slot index
+inline constexpr int kMessageShowEntry = 3331;     // type row index, 1 show / 0 hide
+
+// Page lists, by the kind a page is looked up with.
+enum class PageList : int { kKeyboard = 0, kMouse = 1, kMousePad = 2, kHeadset = 3 };
+inline constexpr int kPageListCount = 4;
+
+// The window's side. Window thread only.
+class DeviceShell {
+  public:
+    virtual ~DeviceShell() = default;
+
+    // Builds the power panel, the selector entry (hidden) and the page of device type row
+    // `type_row` for configuration slot `config_slot`, sets the device object up in the order
+    // usb_device.h gives (identity from the slot) and runs its BuildPage. The page's view starts
+    // the entry's timers (DeviceView::StartTimer); when one fires the window calls
+    // DeviceArrival::OnEntryTimer. nullptr when a layout cannot be built.
+    virtual std::unique_ptr<CNerioUSBDevice> CreatePage(int type_row, int config_slot,
+                                                        int sub_type) = 0;
+
+    // The selector entry of a page: visible means attached.
+    [[nodiscard]] virtual bool EntryVisible(const CNerioUSBDevice& page) const = 0;
+    [[nodiscard]] virtual bool EntrySelected(const CNerioUSBDevice& page) const = 0;
+    // Shows or hides the entry, selecting it (and its page and power panel) when asked; then
+    // updates "No_device_Link", tells the pages how many entries are visible and clears the
+    // synchronise marks when fewer than two are on.
+    virtual void ShowEntry(CNerioUSBDevice& page, bool visible, bool select) = 0;
+    [[nodiscard]] virtual int VisibleEntryCount() const = 0;
+    // Shows and selects the first visible entry, if any.
+    virtual void SelectFirstVisibleEntry() = 0;
+    // The selected device left: close the secondary windows, remove the input hook and stop
+    // recording a macro.
+    virtual void OnSelectedDeviceLeft() = 0;
+    // Restores the window and brings it to the front (on every connection).
+    virtual void RaiseWindow() = 0;
+};
+
+class DeviceArrival {
+  public:
+    DeviceArrival(LiveSlotTable& slots, DeviceShell& shell);
+    // Stops every page's threads and closes its links.
+    ~DeviceArrival();
+    DeviceArrival(const DeviceArrival&) = delete;
+    DeviceArrival& operator=(const DeviceArrival&) = delete;
+
+    // The "mouse" and "keyboard" pages, made before any device is found.
+    void CreateInitialPages();
+
+    // Message 3090 / 3091.
+    void OnConnected(int slot_index);
+    void OnDisconnected(int slot_index);
+    // Message 3331: show (only when hidden; selected when no entry was visible) or hide as on
+    // removal.
+    void OnShowEntry(int type_row, bool show);
+    // An entry timer (1000, 1001, 1002, 1005, 1007) of `page` fired.
+    void OnEntryTimer(CNerioUSBDevice& page, int timer_id);
+
+    // "deng_same_mode": every connected page takes the current page's effect, in step.
+    void SameMode(CNerioUSBDevice& current);
+
+    // Every page's threads asked to stop at once, then each waited for within its bound.
+    void StopAllThreads();
+
+    // A snapshot of one page list (any thread). Pages live as long as this object.
+    [[nodiscard]] std::vector<CNerioUSBDevice*> Pages(PageList list) const;
+    // The page of a device type row, or nullptr.
+    [[nodiscard]] CNerioUSBDevice* PageForTypeRow(int type_row) const;
+    // How many failed reachability checks in a row (0..19) a page's entry has seen.
+    [[nodiscard]] int UnreachableCount(const CNerioUSBDevice& page) const;
+
+  private:
+    struct PageRecord;
+    bool CreatePage(int config_slot, int sub_type);
+    void Attach(int slot_index);
+    void LinkSwitch(int slot_index);
+    PageRecord* FindPage(const InterfaceSlot& identity);
+
+    LiveSlotTable& slots_;
+    DeviceShell& shell_;
+    mutable std::mutex pages_mutex_;  // the lists; the synchroniser reads them
+    std::vector<std::unique_ptr<PageRecord>> records_;
+    std::array<std::vector<CNerioUSBDevice*>, kPageListCount> lists_;
+};
+
+// The block the companion tool gets for its device-list request: little-endian 32-bit words,
+// the version 2, 3, 0, 2, the number of device type rows, then per row its vendor id, product
+// id and kind; zero after that.
+std::array<uint8_t, 1024> DeviceListBlock();
+
+}  // namespace zepho7::devices
