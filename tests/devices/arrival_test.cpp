@@ -268,6 +268,7 @@ TEST_F(ArrivalTest, ReceiverWithoutItsMouseShowsTheEntryOnlyOnceTheMouseAnswers)
     CNerioMouseDevice& mouse = Mouse();
     EXPECT_TRUE(mouse.Transceiver().IsOpen());
     EXPECT_TRUE(mouse.Transceiver().IsWireless());
+    EXPECT_TRUE(mouse.NotificationOpen(kLinkReceiver));  // also without the cable ever seen
     EXPECT_FALSE(Visible(mouse));
 
     for (int expected : {1, 2}) {
