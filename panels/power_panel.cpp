@@ -65,8 +65,11 @@ void CMpDevicePowerUI::SetKindAndSubType(int kind, int sub_type) {
 }
 
 void CMpDevicePowerUI::ShowBatteryArea(bool shown) {
-    if (QWidget* area = ui::Window::FindControl(this, QStringLiteral("device_power_Layout")))
+    if (QWidget* area = ui::Window::FindControl(this, QStringLiteral("device_power_Layout"))) {
+        // Its level bar would make it share the row's free space and spread the display out.
+        area->setSizePolicy(QSizePolicy::Fixed, area->sizePolicy().verticalPolicy());
         area->setVisible(shown);
+    }
 }
 
 void CMpDevicePowerUI::FindControls() {
