@@ -610,6 +610,29 @@ TEST_F(ProfileBarTest, SavesScreenshotsForReview) {
         QApplication::processEvents();
         EXPECT_TRUE(main.grab().save(shots + QStringLiteral("/panels-%1.png").arg(dpi)));
     }
+    // The power display in each charging state, and the mousepad's phones.
+    TestWindow states(skin_, factory_);
+    states.SetLanguage(&language_);
+    states.setStyleSheet(skin_.StyleSheet(1.0));  // as Create does
+    QWidget* column = ui::Builder(states).BuildFromText(
+        "<VerticalLayout bkcolor=\"#FF111318\" inset=\"18,0,18,0\"/>", &states);
+    const std::pair<int, std::array<uint8_t, 6>> rows[] = {
+        {2, {85, 0, 0, 0, 0, 0}},  {2, {15, 0, 0, 1, 0, 0}},  {2, {60, 1, 0, 0, 0, 0}},
+        {3, {60, 1, 0, 1, 0, 0}},  {3, {100, 2, 0, 0, 0, 1}}, {3, {100, 2, 0, 0, 0, 2}},
+        {3, {100, 2, 0, 0, 0, 3}}, {3, {100, 2, 0, 0, 0, 0}}};
+    for (const auto& [kind, bytes] : rows) {
+        CMpDevicePowerUI* row = CMpDevicePowerUI::Build(states, column);
+        ASSERT_NE(row, nullptr);
+        row->setFixedHeight(40);
+        row->SetKindAndSubType(kind, 0);
+        row->ShowBatteryArea(true);
+        row->ShowStatus(bytes.data(), bytes.size());
+    }
+    states.resize(260, 40 * static_cast<int>(std::size(rows)));
+    states.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(states.grab().save(shots + QStringLiteral("/power-states.png")));
+
     appearance::CMsgWnd box(skin_, factory_, &language_, nullptr);
     ASSERT_TRUE(box.Prepare({}, "message_text_22", appearance::MsgText::kTextId,
                             appearance::MsgButtons::kConfirmCancel, 96));
