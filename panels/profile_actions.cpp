@@ -171,8 +171,10 @@ QString AskProfileFileToSave(QWidget* parent, const QString& suggested_name) {
     dialog.setFileMode(QFileDialog::AnyFile);
     // Without it a name typed without ".json" would be hidden by the import filter.
     dialog.setDefaultSuffix(QStringLiteral("json"));
-    if (!suggested_name.trimmed().isEmpty())
-        dialog.selectFile(suggested_name.trimmed() + QStringLiteral(".json"));
+    QString suggested = suggested_name.trimmed();
+    suggested.replace(QLatin1Char('/'), QLatin1Char('_'));  // a name, never a folder
+    if (!suggested.isEmpty())
+        dialog.selectFile(suggested + QStringLiteral(".json"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
