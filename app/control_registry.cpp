@@ -1,5 +1,7 @@
 #include "app/control_registry.h"
 
+#include "panels/power_panel.h"
+#include "panels/profile_bar.h"
 #include "ui/control_factory.h"
 #include "ui/custom_controls.h"
 
@@ -32,7 +34,7 @@ const Entry kControls[] = {
     {"CCloudShareListItemUI", [] { return Make<ui::CloudShareListItem>("CloudShareListItemUI"); }},
     {"CUpdateInfoListItemUI", nullptr},
     {"CDeviceOptionUI", nullptr},
-    {"CMpDevicePowerUI", nullptr},
+    {"CMpDevicePowerUI", [] { return Make<panels::CMpDevicePowerUI>("MpDevicePower"); }},
     {"CComboEditContainerElementUI", nullptr},
     {"CHandImgButtonUI", [] { return Make<ui::HandImgButton>("HandImgButton"); }},
     {"CHandImgSelectButtonUI", [] { return Make<ui::HandImgSelectButton>("HandImgSelectButton"); }},
@@ -41,7 +43,7 @@ const Entry kControls[] = {
     {"CLightControlUI", nullptr},
     {"CMacroControlUI", nullptr},
     {"CKeySetControlUI", nullptr},
-    {"CDeviceProfileUI", nullptr},
+    {"CDeviceProfileUI", [] { return Make<panels::CDeviceProfileUI>("DeviceProfile"); }},
     {"CShootControlUI", nullptr},
     {"CMagicControlUI", nullptr},
     {"CVoice6533ControlUI", nullptr},

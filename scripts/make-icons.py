@@ -70,3 +70,38 @@ write("icons/no_device.svg", '''<svg xmlns="http://www.w3.org/2000/svg" width="9
 <path d="M48 62v6a6 6 0 0 0 6 6h6" stroke="#22D3EE" stroke-width="3" stroke-dasharray="3 5"/>
 </svg>
 ''')
+
+# The profile bar's buttons.
+PROFILE = {
+    "profile_save": '<path d="M5 12.5l4.5 4.5L19 7.5"/>',
+    "profile_more": '<g fill="#C9CED8"><circle cx="6" cy="12" r="1.2"/><circle cx="12" cy="12" r="1.2"/><circle cx="18" cy="12" r="1.2"/></g>',
+    "profile_add": '<path d="M12 5v14M5 12h14"/>',
+    "profile_delete": '<path d="M5 7h14M10 7V5h4v2M7 7l1 12h8l1-12M10.5 11v5M13.5 11v5"/>',
+    "profile_copy": '<rect x="8" y="8" width="11" height="11" rx="2"/><path d="M5 15V6a1 1 0 0 1 1-1h9"/>',
+    "profile_import": '<path d="M12 4v11M7.5 10.5L12 15l4.5-4.5M5 19h14"/>',
+    "profile_export": '<path d="M12 15V4M7.5 8.5L12 4l4.5 4.5M5 19h14"/>',
+    "profile_reset": '<path d="M4.5 12a7.5 7.5 0 1 0 2.2-5.3L4.5 9"/><path d="M4.5 4.5V9H9"/>',
+}
+for name, body in PROFILE.items():
+    write(f"icons/{name}.svg", svg(20, body))
+
+# The power panel: charging state, wireless link, phone on the mousepad. The layouts name
+# them ".png"; the skin serves these ".svg" files for those names.
+BATTERY = '<rect x="2.5" y="7" width="16.5" height="10" rx="2.2"/><path d="M21.5 10.5v3"/>'
+POWER = {
+    # on battery
+    "powered": svg(22, BATTERY, MUTED, 1.6),
+    # full
+    "power": svg(22, BATTERY + f'<rect x="5" y="9.5" width="11.5" height="5" rx="1" fill="{ACCENT}" stroke="none"/>', ACCENT, 1.6),
+    # charging by cable: a plug
+    "powering": svg(22, '<path d="M9 3v5M15 3v5M6.5 8h11v3a5.5 5.5 0 0 1-11 0zM12 16.5V21"/>', ACCENT, 1.7),
+    # charging on the pad: a bolt over the pad's field
+    "wuxian_powering": svg(22, f'<path d="M13.2 2.5L8 10.5h3.6L10.6 16l5.4-8h-3.6z" fill="{ACCENT}"/><path d="M4.5 17.5c4.5 2.7 10.5 2.7 15 0M7.5 20.5c3 1.2 6 1.2 9 0"/>', ACCENT, 1.5),
+    "wuxian_logo": svg(18, '<path d="M4.5 10a10.5 10.5 0 0 1 15 0M7.6 13.2a6 6 0 0 1 8.8 0"/><circle cx="12" cy="17" r="1.3" fill="#22D3EE"/>', ACCENT, 1.8),
+    "Phone_type_iphone": svg(22, '<rect x="7" y="2.5" width="10" height="19" rx="2.6"/><path d="M10.5 4.6h3"/>', ACCENT, 1.5),
+    "Phone_type_samsung": svg(22, '<rect x="7" y="2.5" width="10" height="19" rx="1.6"/><circle cx="12" cy="5" r=".7" fill="#22D3EE"/>', ACCENT, 1.5),
+    "Phone_type_other": svg(22, '<rect x="7" y="2.5" width="10" height="19" rx="2"/><path d="M10.5 18.6h3"/>', ACCENT, 1.5),
+    "Phone_type_no_device": svg(22, '<rect x="7" y="2.5" width="10" height="19" rx="2" stroke-dasharray="2.2 2.2"/>', MUTED, 1.4),
+}
+for name, text in POWER.items():
+    write(f"power/{name}.svg", text)
