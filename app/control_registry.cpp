@@ -1,5 +1,7 @@
 #include "app/control_registry.h"
 
+#include "app/device_option.h"
+
 #include "ui/control_factory.h"
 #include "ui/custom_controls.h"
 
@@ -31,7 +33,8 @@ const Entry kControls[] = {
     {"CDeviceKeyButtonUI", [] { return Make<ui::DeviceKeyButton>("DeviceKeyButton"); }},
     {"CCloudShareListItemUI", [] { return Make<ui::CloudShareListItem>("CloudShareListItemUI"); }},
     {"CUpdateInfoListItemUI", nullptr},
-    {"CDeviceOptionUI", nullptr},
+    {"CDeviceOptionUI",
+     [] { return Make<CDeviceOptionUI>(CDeviceOptionUI::kClassName); }},
     {"CMpDevicePowerUI", nullptr},
     {"CComboEditContainerElementUI", nullptr},
     {"CHandImgButtonUI", [] { return Make<ui::HandImgButton>("HandImgButton"); }},
