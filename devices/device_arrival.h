@@ -7,15 +7,22 @@
 //
 // No Qt here: the window implements DeviceShell. Everything runs on the window's thread, except
 // Pages(), which the lighting synchroniser reads from its own thread.
+//
+// Entry timers are one-shot: DeviceView::StartTimer (re)starts one expiry, and the window passes
+// every expiry, whatever its id, to OnEntryTimer.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "devices/catalogue.h"
+#include "devices/light_sync.h"
 #include "devices/usb_device.h"
 
 namespace zepho7::devices {
@@ -28,6 +35,17 @@ inline constexpr int kMessageShowEntry = 3331;     // type row index, 1 show / 0
 // Page lists, by the kind a page is looked up with.
 enum class PageList : int { kKeyboard = 0, kMouse = 1, kMousePad = 2, kHeadset = 3 };
 inline constexpr int kPageListCount = 4;
+
+// "Same mode": the effect a page's light mode stands for among the synchronised effects, and
+// back. Modes without a synchronised equivalent give nothing.
+[[nodiscard]] std::optional<SyncEffect> SyncEffectForMode(PageList list, uint8_t mode);
+[[nodiscard]] uint8_t ModeForSyncEffect(PageList list, SyncEffect effect);
+// The page list of a slot kind (1, 9 keyboard; 2, 6 mouse; 3 mousepad; 7 headset).
+[[nodiscard]] std::optional<PageList> PageListForKind(uint16_t kind);
+
+// Tries of the receiver link after a switch to the receiver, and their spacing.
+inline constexpr int kLinkQueryTries = 26;
+inline constexpr int kLinkQuerySpacingMs = 50;
 
 // The window's side. Window thread only.
 class DeviceShell {
@@ -57,6 +75,8 @@ class DeviceShell {
     virtual void OnSelectedDeviceLeft() = 0;
     // Restores the window and brings it to the front (on every connection).
     virtual void RaiseWindow() = 0;
+    // The primary screen's size in pixels, written with the mouse's settings ("same mode").
+    [[nodiscard]] virtual std::pair<int, int> PrimaryScreenSize() const { return {1920, 1080}; }
 };
 
 class DeviceArrival {
@@ -76,10 +96,13 @@ class DeviceArrival {
     // Message 3331: show (only when hidden; selected when no entry was visible) or hide as on
     // removal.
     void OnShowEntry(int type_row, bool show);
-    // An entry timer (1000, 1001, 1002, 1005, 1007) of `page` fired.
+    // An entry timer (1000, 1001, 1002, 1005, 1007) of `page` fired. After a switch to the
+    // receiver, 1007 also carries the tries of the receiver link (every 50 ms) until the device
+    // answers or 26 tries have failed; the link watch follows.
     void OnEntryTimer(CNerioUSBDevice& page, int timer_id);
 
-    // "deng_same_mode": every connected page takes the current page's effect, in step.
+    // "deng_same_mode": every connected page takes the current page's effect, in step. Starts
+    // the lighting synchroniser the first time.
     void SameMode(CNerioUSBDevice& current);
 
     // Every page's threads asked to stop at once, then each waited for within its bound.
@@ -91,19 +114,32 @@ class DeviceArrival {
     [[nodiscard]] CNerioUSBDevice* PageForTypeRow(int type_row) const;
     // How many failed reachability checks in a row (0..19) a page's entry has seen.
     [[nodiscard]] int UnreachableCount(const CNerioUSBDevice& page) const;
+    // The lighting synchroniser (its settings are those "same mode" set last).
+    LightSynchroniser& Synchroniser() { return synchroniser_; }
 
   private:
     struct PageRecord;
     bool CreatePage(int config_slot, int sub_type);
     void Attach(int slot_index);
-    void LinkSwitch(int slot_index);
+    // Moves the page of the cable/receiver pair of `slot_index` to the receiver or the cable.
+    void LinkSwitch(int slot_index, bool to_receiver);
     PageRecord* FindPage(const InterfaceSlot& identity);
+    PageRecord* RecordOf(const CNerioUSBDevice& page) const;
+    // The slot whose identity the page of `slot_index` carries: the product's configuration
+    // slot, or for a receiver (kinds 6 and 9) with a partner, the partner's.
+    int PageIdentityIndex(int slot_index) const;
+    void NotificationSlot(int slot_index, bool connected);
+    void ShowEntry(CNerioUSBDevice& page, bool visible, bool select);
+    void HideEntry(CNerioUSBDevice& page);
+    void TryReceiverLink(PageRecord& record);
+    void ForEachSyncPage(const std::function<void(CNerioUSBDevice&)>& visit) const;
 
     LiveSlotTable& slots_;
     DeviceShell& shell_;
     mutable std::mutex pages_mutex_;  // the lists; the synchroniser reads them
     std::vector<std::unique_ptr<PageRecord>> records_;
     std::array<std::vector<CNerioUSBDevice*>, kPageListCount> lists_;
+    LightSynchroniser synchroniser_;  // after the pages: stopped before they go
 };
 
 // The block the companion tool gets for its device-list request: little-endian 32-bit words,

@@ -377,6 +377,13 @@ StopOutcome CNerioUSBDevice::StopLightThread() {
     return light_thread_.Stop(kLightThreadStopWait);
 }
 
+void CNerioUSBDevice::RequestStopThreads() {
+    light_thread_.RequestStop();
+    // A notification thread's stop also cancels its blocking read.
+    cable_link_->thread.RequestStop();
+    receiver_link_->thread.RequestStop();
+}
+
 void CNerioUSBDevice::StopThreads() {
     static_cast<void>(StopLightThread());
     CloseNotificationCollection(kLinkCable);

@@ -164,6 +164,8 @@ class CNerioUSBDevice {
     StopOutcome StopLightThread();
     // Stops the light thread and both notification threads.
     void StopThreads();
+    // Asks those threads to stop without waiting; StopThreads then waits for each.
+    void RequestStopThreads();
 
     // Getters.
     DeviceTransceiver& Transceiver() { return config_; }

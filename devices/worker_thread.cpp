@@ -29,6 +29,11 @@ void WorkerThread::Start(std::function<void(std::stop_token)> body) {
     });
 }
 
+void WorkerThread::RequestStop() {
+    if (thread_.joinable())
+        thread_.request_stop();
+}
+
 StopOutcome WorkerThread::Stop(std::chrono::milliseconds wait) {
     if (!thread_.joinable())
         return StopOutcome::kEnded;

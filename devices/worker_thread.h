@@ -28,6 +28,9 @@ class WorkerThread {
 
     // Starts `body`. A previous thread still running is asked to stop and waited for first.
     void Start(std::function<void(std::stop_token)> body);
+    // Requests a stop without waiting (so that several threads can be asked at once and then
+    // waited for one by one).
+    void RequestStop();
     // Requests a stop, waits up to `wait` and traces the outcome with the program's fixed lines.
     StopOutcome Stop(std::chrono::milliseconds wait);
     [[nodiscard]] bool Running() const;
