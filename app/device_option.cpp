@@ -23,34 +23,36 @@ void CDeviceOptionUI::BindInnerControls() {
     select_ = dynamic_cast<ui::Option*>(ui::Window::FindControl(this, QLatin1String(kSelect)));
     synchro_ = dynamic_cast<ui::Option*>(ui::Window::FindControl(this, QLatin1String(kSynchro)));
     name_ = ui::Window::FindControl(this, QLatin1String(kName));
-    if (select_ != nullptr)
-        connect(select_, &QAbstractButton::toggled, this, [this] { UpdateLook(); });
-    if (synchro_ != nullptr)
-        connect(synchro_, &QAbstractButton::toggled, this, [this] { UpdateLook(); });
+    if (ui::Option* select = select_.data())
+        connect(select, &QAbstractButton::toggled, this, [this] { UpdateLook(); });
+    if (ui::Option* synchro = synchro_.data())
+        connect(synchro, &QAbstractButton::toggled, this, [this] { UpdateLook(); });
     UpdateLook();
 }
 
 bool CDeviceOptionUI::IsSelected() const {
-    return select_ != nullptr && select_->IsSelected();
+    const ui::Option* select = select_.data();
+    return select != nullptr && select->IsSelected();
 }
 
 void CDeviceOptionUI::Select() {
-    if (select_ != nullptr)
-        select_->Selected(true);
+    if (ui::Option* select = select_.data())
+        select->Selected(true);
 }
 
 void CDeviceOptionUI::SetSynchroVisible(bool visible) {
-    if (synchro_ != nullptr)
-        synchro_->setVisible(visible);
+    if (ui::Option* synchro = synchro_.data())
+        synchro->setVisible(visible);
 }
 
 void CDeviceOptionUI::SetSynchronised(bool on) {
-    if (synchro_ != nullptr)
-        synchro_->Selected(on);
+    if (ui::Option* synchro = synchro_.data())
+        synchro->Selected(on);
 }
 
 bool CDeviceOptionUI::Synchronised() const {
-    return synchro_ != nullptr && synchro_->IsSelected();
+    const ui::Option* synchro = synchro_.data();
+    return synchro != nullptr && synchro->IsSelected();
 }
 
 void CDeviceOptionUI::SetIcons(uint16_t kind, uint16_t sub_type) {
@@ -71,11 +73,12 @@ std::array<QString, 2> CDeviceOptionUI::CurrentImages() const {
 
 void CDeviceOptionUI::BindTab(const QString& tab_name, int index, const QString& group) {
     page_index_ = index;
-    if (select_ == nullptr)
+    ui::Option* select = select_.data();
+    if (select == nullptr)
         return;
-    ui::SetAttribute(select_, QStringLiteral("group"), group);
-    ui::SetAttribute(select_, QStringLiteral("bindtablayoutname"), tab_name);
-    ui::SetAttribute(select_, QStringLiteral("bindtabindex"), QString::number(index));
+    ui::SetAttribute(select, QStringLiteral("group"), group);
+    ui::SetAttribute(select, QStringLiteral("bindtablayoutname"), tab_name);
+    ui::SetAttribute(select, QStringLiteral("bindtabindex"), QString::number(index));
 }
 
 void CDeviceOptionUI::SetPowerSwitch(const QString& control_name, int index) {
@@ -84,24 +87,25 @@ void CDeviceOptionUI::SetPowerSwitch(const QString& control_name, int index) {
 }
 
 void CDeviceOptionUI::SetNameText(const QString& text_id, const QString& fallback) {
-    if (name_ == nullptr)
+    QWidget* name = name_.data();
+    if (name == nullptr)
         return;
     const ui::Window* window = ui::WindowOf(this);
     const bool known = window != nullptr && window->language() != nullptr &&
                        window->language()->Text(text_id).has_value();
     if (known)
-        ui::SetAttribute(name_, QStringLiteral("textid"), text_id);
+        ui::SetAttribute(name, QStringLiteral("textid"), text_id);
     else
-        ui::SetAttribute(name_, QStringLiteral("text"), fallback);
+        ui::SetAttribute(name, QStringLiteral("text"), fallback);
 }
 
 void CDeviceOptionUI::UpdateLook() {
     const auto [selected, normal] = CurrentImages();
-    if (select_ != nullptr) {
-        ui::SetAttribute(select_, QStringLiteral("normalimage"), normal);
-        ui::SetAttribute(select_, QStringLiteral("hotimage"), selected);
-        ui::SetAttribute(select_, QStringLiteral("selectedimage"), selected);
-        ui::SetAttribute(select_, QStringLiteral("selectedhotimage"), selected);
+    if (ui::Option* select = select_.data()) {
+        ui::SetAttribute(select, QStringLiteral("normalimage"), normal);
+        ui::SetAttribute(select, QStringLiteral("hotimage"), selected);
+        ui::SetAttribute(select, QStringLiteral("selectedimage"), selected);
+        ui::SetAttribute(select, QStringLiteral("selectedhotimage"), selected);
     }
     // The whole entry shows the selection, not only its icon.
     const bool on = IsSelected();
@@ -112,8 +116,9 @@ void CDeviceOptionUI::UpdateLook() {
 
 void CDeviceOptionUI::mousePressEvent(QMouseEvent* event) {
     // A click anywhere on the entry selects it, as a click on its icon does.
-    if (event->button() == Qt::LeftButton && select_ != nullptr && select_->isEnabled()) {
-        select_->Selected(true);
+    ui::Option* select = select_.data();
+    if (event->button() == Qt::LeftButton && select != nullptr && select->isEnabled()) {
+        select->Selected(true);
         event->accept();
         return;
     }

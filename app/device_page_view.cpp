@@ -103,10 +103,10 @@ ControlId DevicePageView::FindControl(std::string_view name) {
     if (QWidget* found = ui::Window::FindControl(page, wanted))
         return IdOf(found);
     // The power panel lives outside the page.
-    if (power_panel_ != nullptr) {
-        if (power_panel_->objectName() == wanted)
-            return IdOf(power_panel_);
-        if (QWidget* found = ui::Window::FindControl(power_panel_, wanted))
+    if (QWidget* power = power_panel_.data()) {
+        if (power->objectName() == wanted)
+            return IdOf(power);
+        if (QWidget* found = ui::Window::FindControl(power, wanted))
             return IdOf(found);
     }
     return kNoControl;
@@ -258,8 +258,8 @@ DevicePageView::KeyRow& DevicePageView::EnsureKeyRow(int row) {
 void DevicePageView::ClearKeyInfo() {
     // The rows are kept for the next fill; an empty list shows none of them.
     for (KeyRow& row : key_rows_) {
-        if (row.row != nullptr)
-            row.row->hide();
+        if (QWidget* line = row.row.data())
+            line->hide();
     }
 }
 
@@ -276,8 +276,8 @@ void DevicePageView::SetKeyInfoRow(int row, std::string_view name, std::string_v
         label->setText(metrics.elidedText(full, Qt::ElideRight, label->maximumWidth()));
         label->setToolTip(full);
     }
-    if (line.row != nullptr)
-        line.row->setVisible(visible);
+    if (QWidget* shown = line.row.data())
+        shown->setVisible(visible);
 }
 
 void DevicePageView::ShowKeyInfo() {
@@ -286,8 +286,10 @@ void DevicePageView::ShowKeyInfo() {
         list->update();
     }
     int shown = 0;
-    for (const KeyRow& row : key_rows_)
-        shown += row.row != nullptr && !row.row->isHidden() ? 1 : 0;
+    for (const KeyRow& row : key_rows_) {
+        const QWidget* line = row.row.data();
+        shown += line != nullptr && !line->isHidden() ? 1 : 0;
+    }
     Z7_TRACE("page %s: key information, %d rows shown", qPrintable(PageName()), shown);
 }
 

@@ -28,8 +28,8 @@ class DevicePageView : public devices::DeviceView {
   public:
     // `page`: the root of the device page; `entry`: its selector entry, whose control timers
     // the device's periodic work runs on; `power_panel`: its power panel (may be null).
-    DevicePageView(ui::Window& window, const ui::Language* language, QWidget* page,
-                   QWidget* entry, QWidget* power_panel);
+    DevicePageView(ui::Window& window, const ui::Language* language, QWidget* page, QWidget* entry,
+                   QWidget* power_panel);
     ~DevicePageView() override;
 
     // The device this view serves (for the DPI conversion of the mouse's stage display).
@@ -45,7 +45,8 @@ class DevicePageView : public devices::DeviceView {
     std::vector<devices::ControlInfo> Children(devices::ControlId parent) override;
     devices::ControlId FindControl(std::string_view name) override;
     bool IsVisible(devices::ControlId control) override;
-    void SetLightTint(devices::ControlId control, uint32_t tint, uint8_t level, bool shown) override;
+    void SetLightTint(devices::ControlId control, uint32_t tint, uint8_t level,
+                      bool shown) override;
     void SetTooltip(devices::ControlId control, std::string_view title,
                     std::string_view text) override;
     void Repaint(devices::ControlId control) override;
@@ -60,8 +61,9 @@ class DevicePageView : public devices::DeviceView {
     std::string Text(std::string_view entry) override;
     void ShowAudioLight(const storage::AudioLightRecord& record) override;
     std::optional<storage::AudioLightRecord> ReadAudioLight() override;
-    std::optional<std::string> BindProfileBar(int kind, const std::filesystem::path& user_folder,
-                                              const std::filesystem::path& default_profile) override;
+    std::optional<std::string> BindProfileBar(
+        int kind, const std::filesystem::path& user_folder,
+        const std::filesystem::path& default_profile) override;
     void SetOptionSelected(devices::ControlId option, bool selected) override;
     void SetSliderRange(devices::ControlId slider, int minimum, int maximum) override;
     void SetEditMaxValue(devices::ControlId edit, int maximum) override;

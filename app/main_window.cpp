@@ -33,8 +33,8 @@ bool Is(const QString& value, const char* name) {
 
 }  // namespace
 
-CMainWnd::CMainWnd(const ui::Skin& skin, const ui::ControlFactory& factory,
-                   ui::Language& language, Options options)
+CMainWnd::CMainWnd(const ui::Skin& skin, const ui::ControlFactory& factory, ui::Language& language,
+                   Options options)
     : ui::Window(skin, factory),
       language_(language),
       options_(std::move(options)),
@@ -43,6 +43,10 @@ CMainWnd::CMainWnd(const ui::Skin& skin, const ui::ControlFactory& factory,
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setObjectName(QStringLiteral("MainWnd"));
     SetLanguage(&language_);
+    // The saved language is read by the language settings once they exist; until then the
+    // English texts, loaded before the layout so that its text ids resolve.
+    if (language_.GetLanguage().isEmpty())
+        language_.SetLanguage(QStringLiteral("lan_en"));
     resize(800, 572);
 }
 
@@ -62,9 +66,6 @@ bool CMainWnd::CreateMain() {
 
 void CMainWnd::InitWindow() {
     Z7_TRACE("InitWindow");
-    // The saved language is read by the language settings; until then the English texts.
-    if (language_.GetLanguage().isEmpty())
-        language_.SetLanguage(QStringLiteral("lan_en"));
     // Skin-change notices come with the skin window.
     for (int i = 0; i < kTitleBarButtons; ++i)
         title_buttons_[i] = FindControl(QString::fromLatin1(kTitleBarNames[i]));
@@ -88,8 +89,7 @@ void CMainWnd::InitWindow() {
 void CMainWnd::OnWindowInit() {
     // Other processes reach the program over D-Bus, which needs no message filter.
     if (bus_ != nullptr) {
-        bus_->Broadcast(QString::fromLatin1(kSharedMessages[kLightControlAnnouncement].name), 1,
-                        1);
+        bus_->Broadcast(QString::fromLatin1(kSharedMessages[kLightControlAnnouncement].name), 1, 1);
     }
     Z7_TRACE("language: %s", qPrintable(language_.GetLanguage()));
     // The live slot table was filled when it was made; the mouse and keyboard pages exist
@@ -101,13 +101,13 @@ void CMainWnd::OnWindowInit() {
     // Sized for the display before it first shows; the scan's first pass shows it.
     FitToDisplay();
     hide();
-    scanner_ = std::make_unique<devices::DeviceScanner>(slots_, *this, options_.scan);
+    scanner_ = std::make_unique<devices::DeviceScanner>(
+        slots_, static_cast<devices::ScanListener&>(*this), options_.scan);
     scanner_->Start();
     Z7_TRACE("audio capture: not started (music lighting comes with the audio program)");
     SetTimer(Root(), kTimerFitDisplay, kFitDisplayDelayMs);
-    sleep_watch_ = std::make_unique<SleepWatch>([this](bool sleeping) {
-        OnPrepareForSleep(sleeping);
-    });
+    sleep_watch_ =
+        std::make_unique<SleepWatch>([this](bool sleeping) { OnPrepareForSleep(sleeping); });
     static_cast<void>(sleep_watch_->Start());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         connect(screen, &QScreen::geometryChanged, this, [this] {
@@ -326,8 +326,8 @@ void CMainWnd::SetLightControl(int state, bool announce) {
     }
     if (QWidget* button = FindControl(QStringLiteral("control_light_status"))) {
         // The language's words for the two states, else the program's own.
-        const QString id = state ? QStringLiteral("light_control_on")
-                                 : QStringLiteral("light_control_off");
+        const QString id =
+            state ? QStringLiteral("light_control_on") : QStringLiteral("light_control_off");
         if (language_.Text(id).has_value()) {
             ui::SetAttribute(button, QStringLiteral("textid"), id);
         } else {
@@ -467,8 +467,8 @@ void CMainWnd::AnswerDeviceList() {
     if (bus_ == nullptr)
         return;
     const auto block = devices::DeviceListBlock();
-    bus_->SendDeviceList(
-        QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+    bus_->SendDeviceList(QByteArray(reinterpret_cast<const char*>(block.data()),
+                                    static_cast<qsizetype>(block.size())));
 }
 
 void CMainWnd::FitToDisplay() {

@@ -29,14 +29,14 @@ QString Latin(std::string_view text) {
 // Tags of the layout files that name the program's own controls; each is created through the
 // control factory's class "C<tag>UI".
 constexpr const char* kControlTags[] = {
-    "CircleProgress", "SelectPanel",   "DeviceKeyButton",  "HandImgButton",
+    "CircleProgress", "SelectPanel",         "DeviceKeyButton",  "HandImgButton",
     "AudioRecord",    "HandImgSelectButton", "RedioMacroButton", "ComboEditContainerElement",
-    "DeviceProfile",  "LightControl",  "MagicControl",     "Voice6533Control",
-    "KeySetControl",  "ShootControl",  "DeviceOption",     "MpDevicePower"};
+    "DeviceProfile",  "LightControl",        "MagicControl",     "Voice6533Control",
+    "KeySetControl",  "ShootControl",        "DeviceOption",     "MpDevicePower"};
 
 // Root tags of the device page layouts: the page is a container of that class.
-constexpr const char* kPageTags[] = {"NerioMousePadDevice", "NerioHS6533Device",
-                                     "NerioMouseDevice", "NerioKeyboardDevice"};
+constexpr const char* kPageTags[] = {"NerioMousePadDevice", "NerioHS6533Device", "NerioMouseDevice",
+                                     "NerioKeyboardDevice"};
 
 // Tags that stand for a panel's layout file, built in place.
 struct PanelFile {
@@ -81,10 +81,9 @@ QWidget* CMainWnd::CreateControl(const QString& tag, QWidget* parent) {
             return nullptr;
         auto* box = new ui::Box(ui::Box::Kind::Vertical, parent);  // owned by `parent`
         ui::SetClassName(box, QLatin1String(panel.tag));
-        ui::Builder(*this).Build(QLatin1String(panel.file), box,
-                                 [this](const QString& inner, QWidget* into) {
-                                     return CreateControl(inner, into);
-                                 });
+        ui::Builder(*this).Build(
+            QLatin1String(panel.file), box,
+            [this](const QString& inner, QWidget* into) { return CreateControl(inner, into); });
         return box;
     }
     return nullptr;
@@ -104,8 +103,7 @@ void CMainWnd::ApplyBaseFont(QWidget* root) {
 
 // ---- Pages and entries ----
 
-std::unique_ptr<CNerioUSBDevice> CMainWnd::CreatePage(int type_row, int config_slot,
-                                                      int sub_type) {
+std::unique_ptr<CNerioUSBDevice> CMainWnd::CreatePage(int type_row, int config_slot, int sub_type) {
     if (type_row < 0 || type_row >= static_cast<int>(devices::kDeviceTypes.size()))
         return nullptr;
     const devices::DeviceTypeInfo& row = devices::kDeviceTypes[static_cast<size_t>(type_row)];
@@ -282,8 +280,8 @@ void CMainWnd::ShowEntry(CNerioUSBDevice& page, bool visible, bool select) {
         for (int list = 0; list < devices::kPageListCount; ++list) {
             for (CNerioUSBDevice* p : arrival_->Pages(static_cast<PageList>(list))) {
                 if (auto* v = dynamic_cast<DevicePageView*>(p->View())) {
-                    if (QWidget* same = ui::Window::FindControl(
-                            v->Page(), QStringLiteral("deng_same_mode")))
+                    if (QWidget* same =
+                            ui::Window::FindControl(v->Page(), QStringLiteral("deng_same_mode")))
                         same->setVisible(shown > 1);
                 }
                 if (shown <= 1)
@@ -397,8 +395,6 @@ void CMainWnd::HandleDeviceMessage(int message, intptr_t first, intptr_t second)
     if (!awake_ || exiting_ || arrival_ == nullptr)
         return;
     if (message == devices::kMessageShowEntry) {
-        if (second == 0)
-            Z7_TRACE("2.4gcesvdfherhue 1");
         arrival_->OnShowEntry(static_cast<int>(first), second != 0);
     } else if (message == devices::kMessagePowerStatus) {
         // The power panel shows the status it was given; the window has nothing more to do.

@@ -17,8 +17,7 @@ SplitName SplitControlName(const QString& name) {
     return split;
 }
 
-bool RowMatches(MatchKind kind, const char* row_name, const QString& name,
-                const SplitName& split) {
+bool RowMatches(MatchKind kind, const char* row_name, const QString& name, const SplitName& split) {
     const QLatin1String wanted(row_name);
     switch (kind) {
         case MatchKind::kPrefix:

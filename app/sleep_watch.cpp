@@ -30,7 +30,8 @@ bool SleepWatch::Start() {
         Z7_TRACE("power: no system bus, suspend and resume are not seen");
         return false;
     }
-    connected_ = bus.connect(kService, kPath, kInterface, kSignal, this, SLOT(PrepareForSleep(bool)));
+    connected_ =
+        bus.connect(kService, kPath, kInterface, kSignal, this, SLOT(PrepareForSleep(bool)));
     if (!connected_)
         Z7_TRACE("power: cannot subscribe to %s", qPrintable(kSignal));
     return connected_;

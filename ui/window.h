@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QHash>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -100,7 +101,7 @@ class Window : public QWidget {
     const Language* language_ = nullptr;
     QWidget* root_ = nullptr;
     NotifyHandler handler_;
-    std::map<std::pair<const QWidget*, int>, QObject*> timers_;
+    std::map<std::pair<const QWidget*, int>, QTimer*> timers_;
     QHash<QString, QButtonGroup*> groups_;
     int dpi_ = 96;
     QSize base_size_;

@@ -16,10 +16,9 @@ TEST(AppTest, ControlsAreRegisteredInTheirOrder) {
     ui::ControlFactory factory;
     const QStringList names = app::RegisterControls(factory);
     const QStringList expected = {
-        "CCircleProgressUI", "CChartViewUI",           "CWndUI",
-        "CSelectPanelUI",    "CDeviceKeyButtonUI",     "CCloudShareListItemUI",
-        "CHandImgButtonUI",  "CHandImgSelectButtonUI", "CRedioMacroButtonUI",
-        "CAudioRecordUI"};
+        "CCircleProgressUI",      "CChartViewUI",          "CWndUI",          "CSelectPanelUI",
+        "CDeviceKeyButtonUI",     "CCloudShareListItemUI", "CDeviceOptionUI", "CHandImgButtonUI",
+        "CHandImgSelectButtonUI", "CRedioMacroButtonUI",   "CAudioRecordUI"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(factory.Registered(), expected);
     QWidget parent;
