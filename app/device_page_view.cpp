@@ -77,7 +77,16 @@ std::vector<devices::ControlInfo> DevicePageView::Children(ControlId parent) {
     QWidget* widget = Control(parent);
     if (widget == nullptr)
         return children;
-    for (QObject* object : widget->children()) {
+    // A tab layout's pages in their order: showing a page raises it, which reorders the
+    // children Qt keeps.
+    QList<QObject*> objects;
+    if (const auto* tabs = qobject_cast<const QStackedWidget*>(widget)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            objects.append(tabs->widget(i));
+    } else {
+        objects = widget->children();
+    }
+    for (QObject* object : objects) {
         auto* child = qobject_cast<QWidget*>(object);
         // Only controls of the skin: Qt's own inner widgets carry no class name.
         if (child == nullptr || child->isWindow() || ui::ClassName(child).isEmpty())

@@ -403,11 +403,13 @@ void CMainWnd::HandleDeviceMessage(int message, intptr_t first, intptr_t second)
 }
 
 void CMainWnd::OnDeviceArrived(int slot_index) {
+    Z7_TRACE("window: slot %d arrived", slot_index);
     static_cast<void>(bridge_->Call(
         [this, slot_index] { HandleSlotChange(devices::kMessageConnected, slot_index); }));
 }
 
 void CMainWnd::OnDeviceRemoved(int slot_index) {
+    Z7_TRACE("window: slot %d removed", slot_index);
     static_cast<void>(bridge_->Call(
         [this, slot_index] { HandleSlotChange(devices::kMessageDisconnected, slot_index); }));
 }
@@ -431,6 +433,7 @@ void CMainWnd::HandleSlotChange(int message, int slot_index) {
     if (!awake_) {
         // Kept for the resume: a device the scan claimed must still get its page then.
         deferred_slot_changes_.emplace_back(message, slot_index);
+        Z7_TRACE("window: slot %d change kept for the resume", slot_index);
         return;
     }
     if (message == devices::kMessageConnected)
