@@ -99,6 +99,21 @@ void CDeviceOptionUI::SetNameText(const QString& text_id, const QString& fallbac
         ui::SetAttribute(name, QStringLiteral("text"), fallback);
 }
 
+bool CDeviceOptionUI::ShowLink(bool wireless) {
+    const int link = wireless ? 1 : 0;
+    if (link == link_)
+        return false;
+    link_ = link;
+    if (QWidget* state = ui::Window::FindControl(this, QLatin1String(kState))) {
+        ui::SetAttribute(state, QStringLiteral("text"),
+                         wireless ? QStringLiteral("2.4 GHz") : QStringLiteral("USB"));
+        ui::SetAttribute(state, QStringLiteral("textid"),
+                         wireless ? QStringLiteral("device_link_receiver")
+                                  : QStringLiteral("device_link_cable"));
+    }
+    return true;
+}
+
 void CDeviceOptionUI::UpdateLook() {
     const auto [selected, normal] = CurrentImages();
     if (ui::Option* select = select_.data()) {

@@ -24,6 +24,7 @@ class CDeviceOptionUI : public ui::Box {
     static constexpr char kSelect[] = "device_select";
     static constexpr char kSynchro[] = "synchro_device_select";
     static constexpr char kName[] = "device_select_name";
+    static constexpr char kState[] = "device_select_state";
 
     explicit CDeviceOptionUI(QWidget* parent);
 
@@ -57,6 +58,9 @@ class CDeviceOptionUI : public ui::Box {
     [[nodiscard]] const QString& PowerSwitchName() const noexcept { return power_switch_; }
     [[nodiscard]] int PowerPanelIndex() const noexcept { return power_index_; }
 
+    // The link the device talks over now; true when that changed what the entry shows.
+    bool ShowLink(bool wireless);
+
     // The name text: a language text id and the text shown when the language lacks it.
     void SetNameText(const QString& text_id, const QString& fallback);
 
@@ -85,6 +89,7 @@ class CDeviceOptionUI : public ui::Box {
     int page_index_ = -1;
     QString power_switch_;
     int power_index_ = -1;
+    int link_ = -1;  // -1 not shown yet, 0 cable, 1 receiver
     devices::CNerioUSBDevice* page_ = nullptr;
 };
 

@@ -259,8 +259,16 @@ void CMainWnd::OnWindowTimer(int id) {
 void CMainWnd::OnEntryTimer(CDeviceOptionUI& entry, int id) {
     // Entry timers fire once: the handler starts the next expiry when it wants one.
     KillTimer(&entry, id);
-    if (arrival_ != nullptr && entry.Page() != nullptr)
-        arrival_->OnEntryTimer(*entry.Page(), id);
+    devices::CNerioUSBDevice* page = entry.Page();
+    if (arrival_ == nullptr || page == nullptr)
+        return;
+    arrival_->OnEntryTimer(*page, id);
+    // The entry names the link the device talks over.
+    const DeviceTransceiver& link = page->Transceiver();
+    if (link.IsOpen() && entry.ShowLink(link.IsWireless())) {
+        Z7_TRACE("window: %s %s", page->TypeName().c_str(),
+                 link.IsWireless() ? "through the receiver" : "by cable");
+    }
 }
 
 void CMainWnd::OnMenuResult(const ui::MenuResult& result) {
@@ -437,6 +445,10 @@ void CMainWnd::OnInstanceMessage(qintptr wparam, qintptr lparam) {
     Z7_TRACE("软件标示 %s，%llxd%llxd", kInstanceMessage, static_cast<long long>(wparam),
              static_cast<long long>(lparam));
     UpdateNoDeviceLink();
+    if (const int devices = VisibleEntryCount(); devices == 0)
+        Z7_TRACE("window: shown with No_device_Link");
+    else
+        Z7_TRACE("window: shown with %d devices", devices);
     SetWindowHiddenFlags(false);
     showNormal();
     raise();
