@@ -177,22 +177,26 @@ void DevicePageView::SelectTab(ControlId tab, int index) {
 }
 
 void DevicePageView::StartTimer(int timer_id, int interval_ms) {
-    QWidget* entry = entry_;
+    QWidget* entry = entry_.data();
     if (entry == nullptr)
         return;
+    ui::Window* window = &window_;
+    TimerStarter start = timer_starter_;
+    if (!start) {
+        start = [window](QWidget* e, int id, int ms) { window->SetTimer(e, id, ms); };
+    }
     if (QThread::currentThread() == entry->thread()) {
-        window_.SetTimer(entry, timer_id, interval_ms);
+        start(entry, timer_id, interval_ms);
         return;
     }
     // A notification thread: the timer belongs to the UI thread. The entry is the context, so
     // nothing runs once it is gone; the window outlives every entry.
-    ui::Window* window = &window_;
     QPointer<QWidget> guarded(entry);
     QMetaObject::invokeMethod(
         entry,
-        [window, guarded, timer_id, interval_ms] {
-            if (guarded != nullptr)
-                window->SetTimer(guarded, timer_id, interval_ms);
+        [start, guarded, timer_id, interval_ms] {
+            if (QWidget* e = guarded.data())
+                start(e, timer_id, interval_ms);
         },
         Qt::QueuedConnection);
 }

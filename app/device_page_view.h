@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +32,10 @@ class DevicePageView : public devices::DeviceView {
     DevicePageView(ui::Window& window, const ui::Language* language, QWidget* page, QWidget* entry,
                    QWidget* power_panel);
     ~DevicePageView() override;
+
+    // Starts an entry timer on the UI thread; by default the window's SetTimer.
+    using TimerStarter = std::function<void(QWidget* entry, int timer_id, int interval_ms)>;
+    void SetTimerStarter(TimerStarter starter) { timer_starter_ = std::move(starter); }
 
     // The device this view serves (for the DPI conversion of the mouse's stage display).
     void SetDevice(const devices::CNerioUSBDevice* device) { device_ = device; }
@@ -88,6 +93,7 @@ class DevicePageView : public devices::DeviceView {
     const ui::Language* language_;
     QPointer<QWidget> entry_;
     QPointer<QWidget> power_panel_;
+    TimerStarter timer_starter_;
     const devices::CNerioUSBDevice* device_ = nullptr;
     std::vector<QPointer<QWidget>> controls_;
     std::unordered_map<const QWidget*, devices::ControlId> ids_;

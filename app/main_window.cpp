@@ -257,18 +257,42 @@ void CMainWnd::OnWindowTimer(int id) {
 }
 
 void CMainWnd::OnEntryTimer(CDeviceOptionUI& entry, int id) {
-    // Entry timers fire once: the handler starts the next expiry when it wants one.
-    KillTimer(&entry, id);
     devices::CNerioUSBDevice* page = entry.Page();
-    if (arrival_ == nullptr || page == nullptr)
+    if (arrival_ == nullptr || page == nullptr) {
+        KillTimer(&entry, id);
         return;
+    }
+    // Entry timers fire once: the handler asks for the next expiry when it wants one.
+    firing_entry_ = &entry;
+    firing_id_ = id;
+    firing_restarted_ = false;
+    firing_started_ = std::chrono::steady_clock::now();
     arrival_->OnEntryTimer(*page, id);
+    firing_entry_ = nullptr;
+    if (!firing_restarted_)
+        KillTimer(&entry, id);
     // The entry names the link the device talks over.
     const DeviceTransceiver& link = page->Transceiver();
     if (link.IsOpen() && entry.ShowLink(link.IsWireless())) {
         Z7_TRACE("window: %s %s", page->TypeName().c_str(),
                  link.IsWireless() ? "through the receiver" : "by cable");
     }
+}
+
+void CMainWnd::StartEntryTimer(QWidget* entry, int id, int interval_ms) {
+    if (entry == firing_entry_ && id == firing_id_) {
+        firing_restarted_ = true;
+        // The light frame timer asks for its next expiry every few milliseconds: when the
+        // handler took less than the period, the running timer already gives that expiry
+        // without being stopped and started.
+        int period = 0;
+        const auto spent = std::chrono::steady_clock::now() - firing_started_;
+        if (TimerActive(entry, id, &period) && period == interval_ms &&
+            spent < std::chrono::milliseconds(interval_ms)) {
+            return;
+        }
+    }
+    SetTimer(entry, id, interval_ms);
 }
 
 void CMainWnd::OnMenuResult(const ui::MenuResult& result) {

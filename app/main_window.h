@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -146,6 +147,8 @@ class CMainWnd : public ui::Window,
     void OnWindowInit();
     void OnWindowTimer(int id);
     void OnEntryTimer(CDeviceOptionUI& entry, int id);
+    // A page asks for an entry timer (UI thread).
+    void StartEntryTimer(QWidget* entry, int id, int interval_ms);
     // Notifications and messages.
     void OnCloseButton();
     void OnDeviceSelected();
@@ -197,6 +200,11 @@ class CMainWnd : public ui::Window,
     bool awake_ = true;
     bool exiting_ = false;
     bool first_pass_done_ = false;
+    // The entry timer whose expiry is being handled, and whether its handler asked for the next.
+    QWidget* firing_entry_ = nullptr;
+    int firing_id_ = 0;
+    bool firing_restarted_ = false;
+    std::chrono::steady_clock::time_point firing_started_;
     bool device_work_stopped_ = false;
     // Slot changes that came while the machine slept, replayed in order on resume.
     std::deque<std::pair<int, int>> deferred_slot_changes_;

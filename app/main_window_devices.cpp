@@ -147,6 +147,7 @@ std::unique_ptr<CNerioUSBDevice> CMainWnd::CreatePage(int type_row, int config_s
     auto view = std::make_unique<DevicePageView>(*this, &language_, page, entry, power);
     DevicePageView* v = view.get();
     v->SetDevice(device.get());
+    v->SetTimerStarter([this](QWidget* e, int id, int ms) { StartEntryTimer(e, id, ms); });
     device->SetView(std::move(view));
     device->SetPageLayoutFile(std::string(row.page_layout));
     device->SetHost(this);

@@ -82,11 +82,22 @@ bool Window::SetTimer(QWidget* control, int id, int period_ms) {
         connect(timer, &QObject::destroyed, this, [this, key] { timers_.erase(key); });
         QPointer<QWidget> sender(control);
         connect(timer, &QTimer::timeout, this, [this, sender, id] {
+            // Some timers run every few milliseconds: the type name is made once.
+            static const QString kType = QString::fromLatin1(notify::kTimer);
             if (sender)
-                SendNotify(sender, QString::fromLatin1(notify::kTimer), id);
+                SendNotify(sender, kType, id);
         });
     }
     timer->start(period_ms);
+    return true;
+}
+
+bool Window::TimerActive(const QWidget* control, int id, int* period_ms) const {
+    const auto it = timers_.find(std::make_pair(control, id));
+    if (it == timers_.end() || !it->second->isActive())
+        return false;
+    if (period_ms != nullptr)
+        *period_ms = it->second->interval();
     return true;
 }
 

@@ -57,6 +57,8 @@ class Window : public QWidget {
     // Setting the same id again restarts it. Timers end with their control.
     bool SetTimer(QWidget* control, int id, int period_ms);
     bool KillTimer(QWidget* control, int id);
+    // Whether the timer runs, and its period.
+    [[nodiscard]] bool TimerActive(const QWidget* control, int id, int* period_ms = nullptr) const;
 
     // Scales sizes, fonts and images of the window and its controls to `dpi` (48..192).
     void SetDPI(int dpi);
