@@ -54,9 +54,11 @@ class DeviceShell {
 
     // Builds the power panel, the selector entry (hidden) and the page of device type row
     // `type_row` for configuration slot `config_slot`, sets the device object up in the order
-    // usb_device.h gives (identity from the slot) and runs its BuildPage. The page's view starts
-    // the entry's timers (DeviceView::StartTimer); when one fires the window calls
-    // DeviceArrival::OnEntryTimer. nullptr when a layout cannot be built.
+    // usb_device.h gives (identity: LiveSlotTable::Get(config_slot)) and runs its BuildPage.
+    // A product first seen through its receiver gets the page of the receiver's partner (the
+    // cable slot), so one page serves both links. The view starts the entry's timers
+    // (DeviceView::StartTimer); when one fires the window calls DeviceArrival::OnEntryTimer.
+    // nullptr when a layout cannot be built.
     virtual std::unique_ptr<CNerioUSBDevice> CreatePage(int type_row, int config_slot,
                                                         int sub_type) = 0;
 

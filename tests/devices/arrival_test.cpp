@@ -268,6 +268,7 @@ TEST_F(ArrivalTest, ReceiverWithoutItsMouseShowsTheEntryOnlyOnceTheMouseAnswers)
     CNerioMouseDevice& mouse = Mouse();
     EXPECT_TRUE(mouse.Transceiver().IsOpen());
     EXPECT_TRUE(mouse.Transceiver().IsWireless());
+    EXPECT_TRUE(mouse.NotificationOpen(kLinkReceiver));  // also without the cable ever seen
     EXPECT_FALSE(Visible(mouse));
 
     for (int expected : {1, 2}) {
@@ -432,17 +433,25 @@ TEST_F(ArrivalTest, SynchroniserDrivesEverySynchronisedPageAndStopsWithTheOthers
     EXPECT_EQ(pad.GetLedColour(14), red);
     EXPECT_EQ(pad.GetLedColour(0), red);
 
-    // One device left: synchronisation ends.
-    Unplug(Model::MousePad);
-    Scan();
-    EXPECT_FALSE(mouse.Synchronised());
-
+    // Both devices still attached, every thread running: all stop together.
     trace::Capture capture;
+    const auto asked = std::chrono::steady_clock::now();
     arrival_->StopAllThreads();
+    RecordProperty("stop_all_ms",
+                   static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - asked)
+                                        .count()));
+    EXPECT_FALSE(arrival_->Synchroniser().Running());
     EXPECT_TRUE(capture.Contains("同步灯光线程设定退出"));
     EXPECT_TRUE(capture.Contains("MS 设备同步线程设定退出"));
     EXPECT_FALSE(capture.Contains("超时"));
     EXPECT_FALSE(mouse.NotificationOpen(kLinkCable));
+    EXPECT_FALSE(pad.NotificationOpen(kLinkCable));
+
+    // One device left: synchronisation ends.
+    Unplug(Model::MousePad);
+    Scan();
+    EXPECT_FALSE(mouse.Synchronised());
 }
 
 // ---- The synchroniser's effect ----
