@@ -277,6 +277,12 @@ TEST_F(WindowTest, SettingsSubPagesAndFunctionTabsAreRouted) {
     EXPECT_EQ(sub_pages->currentIndex(), 2);
     Click("mouse_device_seting_option_0");
     EXPECT_EQ(sub_pages->currentIndex(), 0);
+    // The function tabs come with the profile bar; stand-ins of the same names.
+    ASSERT_NE(ui::Builder(*window_).BuildFromText(
+                  "<HorizontalLayout><Option name=\"key_Op_tab\" group=\"tabs\"/>"
+                  "<Option name=\"macro_Op_tab\" group=\"tabs\"/></HorizontalLayout>",
+                  Find("DeviceProfileItem")),
+              nullptr);
     Click("macro_Op_tab");
     EXPECT_EQ(mouse_->GetFunctionPage(), 3);
     EXPECT_EQ(window_->Find<ui::TabLayout>("device_function_switch")->currentIndex(), 1);
