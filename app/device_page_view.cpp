@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QStackedWidget>
 #include <QThread>
+#include <algorithm>
 
 #include "base/trace.h"
 #include "devices/mouse_device.h"
@@ -42,6 +43,9 @@ DevicePageView::DevicePageView(ui::Window& window, const ui::Language* language,
     controls_.emplace_back(page);  // id 0, kPageRoot
     if (page != nullptr)
         ids_[page] = devices::kPageRoot;
+    preview_timer_.setSingleShot(true);
+    preview_timer_.setInterval(kPreviewFrameMs);
+    QObject::connect(&preview_timer_, &QTimer::timeout, [this] { PaintPreviews(); });
 }
 
 DevicePageView::~DevicePageView() = default;
@@ -148,7 +152,20 @@ void DevicePageView::SetLightTint(ControlId id, uint32_t tint, uint8_t level, bo
         return;
     }
     button->SetLightTint(tint, level, shown);
-    button->update();
+    if (std::find(changed_previews_.begin(), changed_previews_.end(), button) ==
+        changed_previews_.end()) {
+        changed_previews_.emplace_back(button);
+    }
+    if (!preview_timer_.isActive())
+        preview_timer_.start();
+}
+
+void DevicePageView::PaintPreviews() {
+    for (const QPointer<QWidget>& preview : changed_previews_) {
+        if (QWidget* widget = preview.data())
+            widget->update();
+    }
+    changed_previews_.clear();
 }
 
 void DevicePageView::SetTooltip(ControlId id, std::string_view title, std::string_view text) {

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <unordered_map>
@@ -27,6 +28,8 @@ namespace zepho7::app {
 
 class DevicePageView : public devices::DeviceView {
   public:
+    static constexpr int kPreviewFrameMs = 33;
+
     // `page`: the root of the device page; `entry`: its selector entry, whose control timers
     // the device's periodic work runs on; `power_panel`: its power panel (may be null).
     DevicePageView(ui::Window& window, const ui::Language* language, QWidget* page, QWidget* entry,
@@ -86,6 +89,7 @@ class DevicePageView : public devices::DeviceView {
         QPointer<QWidget> text;
     };
     QWidget* KeyInfoList();
+    void PaintPreviews();
     KeyRow& EnsureKeyRow(int row);
     [[nodiscard]] QString PageName() const;
 
@@ -97,6 +101,10 @@ class DevicePageView : public devices::DeviceView {
     const devices::CNerioUSBDevice* device_ = nullptr;
     std::vector<QPointer<QWidget>> controls_;
     std::unordered_map<const QWidget*, devices::ControlId> ids_;
+    // LED previews whose tint changed, painted together at most every kPreviewFrameMs: the light
+    // frames come every 5 ms, far more often than a preview needs to be drawn.
+    std::vector<QPointer<QWidget>> changed_previews_;
+    QTimer preview_timer_;
     QPointer<QWidget> key_list_;
     std::vector<KeyRow> key_rows_;
     int active_dpi_stage_ = -1;

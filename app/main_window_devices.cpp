@@ -164,6 +164,9 @@ std::unique_ptr<CNerioUSBDevice> CMainWnd::CreatePage(int type_row, int config_s
     device->SetLightDataName(std::string(row.light_data_name));
     device->SetSelectorEntry(v->IdOf(entry));
     device->BuildPage();
+    // A page made while another program drives the lighting (or while asleep) leaves it too.
+    if (light_control_ == 0 || !awake_)
+        device->SetLightingEnabled(false);
 
     // The entry: hidden until its device attaches.
     entry->setObjectName(Latin(row.type_name) + QStringLiteral("_device_option"));
