@@ -1,5 +1,6 @@
 #include "app/control_registry.h"
 
+#include "app/device_option.h"
 #include "panels/power_panel.h"
 #include "panels/profile_bar.h"
 #include "ui/control_factory.h"
@@ -33,7 +34,7 @@ const Entry kControls[] = {
     {"CDeviceKeyButtonUI", [] { return Make<ui::DeviceKeyButton>("DeviceKeyButton"); }},
     {"CCloudShareListItemUI", [] { return Make<ui::CloudShareListItem>("CloudShareListItemUI"); }},
     {"CUpdateInfoListItemUI", nullptr},
-    {"CDeviceOptionUI", nullptr},
+    {"CDeviceOptionUI", [] { return Make<CDeviceOptionUI>(CDeviceOptionUI::kClassName); }},
     {"CMpDevicePowerUI", [] { return Make<panels::CMpDevicePowerUI>("MpDevicePower"); }},
     {"CComboEditContainerElementUI", nullptr},
     {"CHandImgButtonUI", [] { return Make<ui::HandImgButton>("HandImgButton"); }},

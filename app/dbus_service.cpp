@@ -42,6 +42,11 @@ void DBusService::Broadcast(const QString& message, int wparam, int lparam) {
         emit Message(message, wparam, lparam);
 }
 
+void DBusService::SendDeviceList(const QByteArray& block) {
+    if (running_)
+        emit DeviceList(block);
+}
+
 void DBusService::Post(const QString& message, int wparam, int lparam) {
     if (!handler_ || !handler_(message, wparam, lparam)) {
         if (calledFromDBus()) {

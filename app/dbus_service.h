@@ -2,6 +2,7 @@
 // messages as a method (into the program) and a signal (out of it). See docs/dbus.md.
 #pragma once
 
+#include <QByteArray>
 #include <QDBusContext>
 #include <QObject>
 #include <QString>
@@ -27,12 +28,15 @@ class DBusService : public QObject, protected QDBusContext {
 
     // Sends a message to every listener (the Windows program broadcast it to all windows).
     void Broadcast(const QString& message, int wparam, int lparam);
+    // Answers a device-list request: the block goes out as the signal DeviceList.
+    void SendDeviceList(const QByteArray& block);
 
   public slots:
     Q_SCRIPTABLE void Post(const QString& message, int wparam, int lparam);
 
   signals:
     Q_SCRIPTABLE void Message(const QString& message, int wparam, int lparam);
+    Q_SCRIPTABLE void DeviceList(const QByteArray& block);
 
   private:
     Handler handler_;

@@ -8,8 +8,8 @@
 #include <QDir>
 #include <QPalette>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -69,7 +69,8 @@ void Usage() {
         "Usage: zepho7 [--sim] [--trace]\n"
         "Configures Zepho7 peripherals. Without one attached it runs with a simulated mouse.\n"
         "  --sim    use a simulated mouse even when a real device is attached\n"
-        "  --trace  print the diagnostic trace (same as ZEPHO7_TRACE=1)\n");
+        "  --trace  print the diagnostic trace (same as ZEPHO7_TRACE=1)\n"
+        "With ZEPHO7_SIM_DIR set it uses the devices of that zepho7-sim folder instead.\n");
 }
 
 }  // namespace
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     app::PrivateFonts fonts(program_folder);
 
     // One copy per user: a later start brings the first copy's window to the front.
-    app::MainWindow* main_window = nullptr;
+    app::CMainWnd* main_window = nullptr;
     app::SingleInstance instance;
     if (!instance.Acquire([&main_window] {
             if (main_window != nullptr)
@@ -153,11 +154,15 @@ int main(int argc, char** argv) {
     });
     (void)bus.Start();
 
-    // Devices are looked for before the window first shows. With none attached the program
-    // plugs a simulated mouse, so the user sees the program work before buying anything.
+    // A simulator the user runs (zepho7-sim) is used as it is. Otherwise, with no supported
+    // device attached, the program plugs a simulated mouse of its own, so the user sees the
+    // program work before buying anything.
     std::unique_ptr<sim::Simulator> simulator;
     std::string simulator_folder;
-    if (force_sim || !PeripheralAttached()) {
+    const char* outside_simulator = std::getenv("ZEPHO7_SIM_DIR");
+    if (outside_simulator != nullptr && outside_simulator[0] != '\0') {
+        Z7_TRACE("devices: simulator folder %s", outside_simulator);
+    } else if (force_sim || !PeripheralAttached()) {
         simulator_folder = SimulatorFolder();
         simulator = std::make_unique<sim::Simulator>(simulator_folder);
         if (simulator->Ready() && simulator->Plug(sim::Model::Mouse)) {
@@ -170,14 +175,16 @@ int main(int argc, char** argv) {
     }
 
     {
-        app::MainWindow window(skin, factory, language);
+        app::CMainWnd::Options options;
+        const QByteArray home = qgetenv("ZEPHO7_HOME_PAGE");
+        options.home_page =
+            home.isEmpty() ? QString::fromLatin1(app::kHomePage) : QString::fromUtf8(home);
+        app::CMainWnd window(skin, factory, language, std::move(options));
         window.SetBus(&bus);
         window.SetFirstShownHook([&fonts] { fonts.LoadRest(); });
+        // The window shows once the device scan's first pass is done.
         if (window.CreateMain()) {
             main_window = &window;
-            window.CenterWindow();
-            // The first device pass is done: show the window the way a second start does.
-            QTimer::singleShot(0, &window, [&window] { window.OnInstanceMessage(0, 0); });
             QApplication::exec();
             main_window = nullptr;
         } else {

@@ -6,6 +6,8 @@ namespace zepho7::app {
 
 inline constexpr char kProductName[] = "Zepho7";
 inline constexpr char kWindowTitle[] = "Zepho7 Gaming Mouse 1.0";
+// The maker's home page, opened by the logo ($ZEPHO7_HOME_PAGE replaces it).
+inline constexpr char kHomePage[] = "https://github.com/zepho7";
 
 // The instance message: brings the running copy's window to the front.
 inline constexpr char kInstanceMessage[] = "Zepho7";

@@ -23,7 +23,12 @@ Window::Window(const Skin& skin, const ControlFactory& factory, QWidget* parent)
     layout->setSpacing(0);
 }
 
-Window::~Window() = default;
+Window::~Window() {
+    // The controls, and their timers with them, go after this object's members: the timers
+    // must no longer report to them.
+    for (const auto& [key, timer] : timers_)
+        QObject::disconnect(timer, nullptr, this, nullptr);
+}
 
 bool Window::Create(const QString& layout, const CreateCallback& callback) {
     setStyleSheet(skin_.StyleSheet(Scale()));
@@ -70,28 +75,39 @@ bool Window::SetTimer(QWidget* control, int id, int period_ms) {
     const auto key = std::make_pair(static_cast<const QWidget*>(control), id);
     QTimer* timer = nullptr;
     if (auto it = timers_.find(key); it != timers_.end()) {
-        timer = static_cast<QTimer*>(it->second);
+        timer = it->second;
     } else {
         timer = new QTimer(control);  // ends with its control
         timers_[key] = timer;
         connect(timer, &QObject::destroyed, this, [this, key] { timers_.erase(key); });
         QPointer<QWidget> sender(control);
         connect(timer, &QTimer::timeout, this, [this, sender, id] {
+            // Some timers run every few milliseconds: the type name is made once.
+            static const QString kType = QString::fromLatin1(notify::kTimer);
             if (sender)
-                SendNotify(sender, QString::fromLatin1(notify::kTimer), id);
+                SendNotify(sender, kType, id);
         });
     }
     timer->start(period_ms);
     return true;
 }
 
-bool Window::KillTimer(QWidget* control, int id) {
-    const auto it = timers_.find(std::make_pair(static_cast<const QWidget*>(control), id));
-    if (it == timers_.end())
+bool Window::TimerActive(const QWidget* control, int id, int* period_ms) const {
+    const auto it = timers_.find(std::make_pair(control, id));
+    if (it == timers_.end() || !it->second->isActive())
         return false;
-    QObject* timer = it->second;
-    timers_.erase(it);
-    delete timer;
+    if (period_ms != nullptr)
+        *period_ms = it->second->interval();
+    return true;
+}
+
+bool Window::KillTimer(QWidget* control, int id) {
+    // The timer object is kept for the next start: some timers are started again every few
+    // milliseconds.
+    const auto it = timers_.find(std::make_pair(static_cast<const QWidget*>(control), id));
+    if (it == timers_.end() || !it->second->isActive())
+        return false;
+    it->second->stop();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QHash>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -56,6 +57,8 @@ class Window : public QWidget {
     // Setting the same id again restarts it. Timers end with their control.
     bool SetTimer(QWidget* control, int id, int period_ms);
     bool KillTimer(QWidget* control, int id);
+    // Whether the timer runs, and its period.
+    [[nodiscard]] bool TimerActive(const QWidget* control, int id, int* period_ms = nullptr) const;
 
     // Scales sizes, fonts and images of the window and its controls to `dpi` (48..192).
     void SetDPI(int dpi);
@@ -100,7 +103,7 @@ class Window : public QWidget {
     const Language* language_ = nullptr;
     QWidget* root_ = nullptr;
     NotifyHandler handler_;
-    std::map<std::pair<const QWidget*, int>, QObject*> timers_;
+    std::map<std::pair<const QWidget*, int>, QTimer*> timers_;
     QHash<QString, QButtonGroup*> groups_;
     int dpi_ = 96;
     QSize base_size_;

@@ -17,8 +17,9 @@ TEST(AppTest, ControlsAreRegisteredInTheirOrder) {
     const QStringList names = app::RegisterControls(factory);
     const QStringList expected = {
         "CCircleProgressUI",      "CChartViewUI",          "CWndUI",           "CSelectPanelUI",
-        "CDeviceKeyButtonUI",     "CCloudShareListItemUI", "CMpDevicePowerUI", "CHandImgButtonUI",
-        "CHandImgSelectButtonUI", "CRedioMacroButtonUI",   "CAudioRecordUI",   "CDeviceProfileUI"};
+        "CDeviceKeyButtonUI",     "CCloudShareListItemUI", "CDeviceOptionUI",  "CMpDevicePowerUI",
+        "CHandImgButtonUI",       "CHandImgSelectButtonUI", "CRedioMacroButtonUI", "CAudioRecordUI",
+        "CDeviceProfileUI"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(factory.Registered(), expected);
     QWidget parent;

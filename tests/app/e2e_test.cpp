@@ -1,5 +1,10 @@
-// The program end to end under its own Xvfb: start, single instance, tray menu, SIGTERM and the
-// D-Bus name. The test binary runs under dbus-run-session; a tray host is started where needed.
+// The program end to end under its own Xvfb: start, single instance, tray icon and menu, SIGTERM,
+// the D-Bus name, and devices plugged and pulled in a separate zepho7-sim process. The test
+// binary runs under dbus-run-session; a tray host is started where needed.
+//
+// What the program does is observed from outside: the X server (its window mapped or not, the
+// tray icon), the simulator's statistics and the program's trace on stderr (ZEPHO7_TRACE=1),
+// whose "window: ..." lines name the states of the selector strip and the pages.
 // gtest first: X11 defines macros (None, Bool) that clash with it.
 #include <gtest/gtest.h>
 
@@ -17,7 +22,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,10 +34,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr char kTitle[] = "Zepho7 Gaming Mouse 1.0";
 
-// A child process; killed (SIGKILL) if still running when the object goes.
+// A child process; killed (SIGKILL) if still running when the object goes. `err_file`: where
+// its stderr goes (else nowhere, unless E2E_VERBOSE is set).
 class Process {
   public:
-    Process(std::vector<std::string> args, std::vector<std::string> env = {}, int out_fd = -1) {
+    Process(std::vector<std::string> args, std::vector<std::string> env = {}, int out_fd = -1,
+            const std::string& err_file = {}) {
         pid_ = ::fork();
         if (pid_ == 0) {
             for (const auto& e : env)
@@ -40,7 +49,9 @@ class Process {
             const int null = ::open("/dev/null", O_RDWR);
             ::dup2(null, 0);
             ::dup2(null, 1);
-            if (!std::getenv("E2E_VERBOSE"))
+            if (!err_file.empty())
+                ::dup2(::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            else if (!std::getenv("E2E_VERBOSE"))
                 ::dup2(null, 2);
             std::vector<char*> argv;
             for (auto& a : args)
@@ -75,6 +86,50 @@ class Process {
   private:
     pid_t pid_ = -1;
     bool done_ = false;
+};
+
+// zepho7-sim in a folder of its own, driven with --send.
+class SimulatorTool {
+  public:
+    explicit SimulatorTool(std::string dir)
+        : dir_(std::move(dir)),
+          process_({ZEPHO7_SIM_PROGRAM, "--dir", dir_, "--no-stdin", "mouse"}) {
+        for (int i = 0; i < 250 && !std::filesystem::exists(dir_ + "/control"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ~SimulatorTool() {
+        process_.Signal(SIGTERM);
+        (void)process_.Wait(5000);
+    }
+    const std::string& Dir() const { return dir_; }
+    // The answer of one command.
+    std::string Send(const std::string& command) const {
+        const std::string line =
+            std::string(ZEPHO7_SIM_PROGRAM) + " --dir " + dir_ + " --send \"" + command + "\" 2>&1";
+        std::string answer;
+        if (FILE* out = ::popen(line.c_str(), "r")) {
+            char buffer[512];
+            while (std::fgets(buffer, sizeof buffer, out) != nullptr)
+                answer += buffer;
+            ::pclose(out);
+        }
+        return answer;
+    }
+    // A number of the mouse's statistics line ("requests", "sessions", ...).
+    long MouseStat(const std::string& name) const {
+        std::istringstream lines(Send("stats"));
+        std::string line;
+        while (std::getline(lines, line)) {
+            const size_t at = line.find(" " + name + "=");
+            if (line.rfind("mouse", 0) == 0 && at != std::string::npos)
+                return std::stol(line.substr(at + name.size() + 2));
+        }
+        return -1;
+    }
+
+  private:
+    std::string dir_;
+    Process process_;
 };
 
 class E2eTest : public ::testing::Test {
@@ -114,10 +169,32 @@ class E2eTest : public ::testing::Test {
     }
 
     std::vector<std::string> Env() const {
-        return {"DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_};
+        return {"DISPLAY=" + display_, "XDG_RUNTIME_DIR=" + runtime_,
+                "XDG_DATA_HOME=" + runtime_ + "/data"};
     }
     std::unique_ptr<Process> Start() {
         return std::make_unique<Process>(std::vector<std::string>{ZEPHO7_PROGRAM}, Env());
+    }
+    // The program against the simulator folder `sim_dir`, its trace in trace_file_.
+    std::unique_ptr<Process> StartTraced(const std::string& sim_dir) {
+        trace_file_ = runtime_ + "/trace.txt";
+        auto env = Env();
+        env.push_back("ZEPHO7_SIM_DIR=" + sim_dir);
+        env.push_back("ZEPHO7_TRACE=1");
+        return std::make_unique<Process>(std::vector<std::string>{ZEPHO7_PROGRAM}, env, -1,
+                                         trace_file_);
+    }
+    // How many trace lines contain `text`.
+    int TraceCount(const std::string& text) const {
+        std::ifstream in(trace_file_);
+        std::string line;
+        int count = 0;
+        while (std::getline(in, line))
+            count += line.find(text) != std::string::npos ? 1 : 0;
+        return count;
+    }
+    bool WaitTrace(const std::string& text, int count = 1, int timeout_ms = 10000) {
+        return WaitFor([&] { return TraceCount(text) >= count; }, timeout_ms);
     }
 
     // Polls the server (the test waits; the program is not disturbed by it).
@@ -195,7 +272,7 @@ class E2eTest : public ::testing::Test {
         XSync(x_, False);
     }
 
-    std::string runtime_, display_;
+    std::string runtime_, display_, trace_file_;
     std::unique_ptr<Process> xvfb_;
     Display* x_ = nullptr;
 };
@@ -218,7 +295,7 @@ TEST_F(E2eTest, StartsIntoItsWindowAndEndsCleanlyOnSigterm) {
         EXPECT_NE(entry.path().filename().string().rfind("zepho7-sim-", 0), 0u) << "left behind";
 }
 
-TEST_F(E2eTest, SecondStartRaisesTheFirstFromTheTrayAndExitsZero) {
+TEST_F(E2eTest, ClosingHidesToTheTrayWhoseIconAndASecondStartBringItBack) {
     Process tray({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                   "--height", "32", "--SetDockType", "false"},
                  Env());
@@ -229,6 +306,14 @@ TEST_F(E2eTest, SecondStartRaisesTheFirstFromTheTrayAndExitsZero) {
     // The close button (top right) hides the window to the tray.
     ClickAt(window, 1000 - 10 - 18, 28, Button1);
     ASSERT_TRUE(WaitFor([&] { return MainWindow() == 0; })) << "close did not hide the window";
+    // A left click on the tray icon shows it again; another hides it.
+    ASSERT_TRUE(WaitFor([&] { return TrayIcon(DefaultRootWindow(x_)) != 0; }));
+    ClickAt(TrayIcon(DefaultRootWindow(x_)), 4, 4, Button1);
+    ASSERT_TRUE(WaitFor([&] { return MainWindow() != 0; })) << "the tray icon did not show it";
+    // Past the double-click time, so that the next click is a click of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ClickAt(TrayIcon(DefaultRootWindow(x_)), 4, 4, Button1);
+    ASSERT_TRUE(WaitFor([&] { return MainWindow() == 0; })) << "the tray icon did not hide it";
 
     Process second({ZEPHO7_PROGRAM}, Env());
     EXPECT_EQ(second.Wait(10000), 0);
@@ -244,9 +329,10 @@ TEST_F(E2eTest, SecondStartRaisesTheFirstFromTheTrayAndExitsZero) {
     EXPECT_EQ(first->Wait(10000), 0);
 }
 
-TEST_F(E2eTest, OwnsItsNameOnTheSessionBus) {
+TEST_F(E2eTest, OwnsItsNameOnTheSessionBusAndAnswersTheDeviceListRequest) {
     auto program = Start();
     ASSERT_TRUE(WaitFor([&] { return MainWindow() != 0; }));
+    const std::string signals = runtime_ + "/signals.txt";
     const auto call = [](const std::string& args) {
         return std::system(("dbus-send --session --print-reply --dest=io.zepho7.Zepho7 "
                             "/io/zepho7/Zepho7 io.zepho7.Zepho7.Post " +
@@ -256,8 +342,73 @@ TEST_F(E2eTest, OwnsItsNameOnTheSessionBus) {
     EXPECT_EQ(call("string:Zepho7 int32:0 int32:1"), 0);
     EXPECT_EQ(call("string:{4695579F-999A-41d4-9FAF-EFFCE93EBF17} int32:1 int32:0"), 0);
     EXPECT_NE(call("string:no-such-message int32:0 int32:0"), 0);
+    // The device list goes out as the signal DeviceList: version 2.3.0.2, four device types.
+    const std::string listen =
+        "timeout 5 dbus-monitor --session \"type='signal',member='DeviceList'\" > " + signals +
+        " 2>&1 &";
+    ASSERT_EQ(std::system(listen.c_str()), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(call("string:{4695579F-999A-41d4-9FAF-EFFCE93EBF18} int32:0 int32:0"), 0);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            std::ifstream in(signals);
+            std::stringstream text;
+            text << in.rdbuf();
+            return text.str().find("02 00 00 00 03 00 00 00 00 00 00 00 02 00 00 00 04 00 00 00") !=
+                   std::string::npos;
+        },
+        5000))
+        << "no DeviceList signal";
     program->Signal(SIGTERM);
     EXPECT_EQ(program->Wait(5000), 0);
+}
+
+TEST_F(E2eTest, DevicesPluggedAndPulledInTheSimulatorComeAndGo) {
+    SimulatorTool sim(runtime_ + "/sim");
+    ASSERT_NE(sim.Send("unplug mouse").find("unplugged"), std::string::npos);
+    auto program = StartTraced(sim.Dir());
+
+    // The window shows once the first scan is done, with nothing attached.
+    ASSERT_TRUE(WaitFor([&] { return MainWindow() != 0; })) << "no window";
+    EXPECT_TRUE(WaitTrace("window: the first device scan is done"));
+    EXPECT_TRUE(WaitTrace("window: shown with No_device_Link"));
+
+    // A mouse by cable: its entry shows and its page is read.
+    sim.Send("plug mouse");
+    EXPECT_TRUE(WaitTrace("window: entry mouse shown"));
+    EXPECT_TRUE(WaitTrace("window: No_device_Link hidden"));
+    EXPECT_TRUE(WaitTrace("active DPI stage 1"));
+    EXPECT_TRUE(WaitTrace("window: mouse by cable"));
+    EXPECT_GT(sim.MouseStat("sessions"), 0);
+
+    // Its receiver too: the page stays on the cable. Then the cable goes: the page moves to
+    // the receiver and the entry stays.
+    sim.Send("plug mouse:receiver");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(TraceCount("through the receiver"), 0);
+    sim.Send("unplug mouse:cable");
+    EXPECT_TRUE(WaitTrace("window: mouse through the receiver"));
+    EXPECT_EQ(TraceCount("window: entry mouse hidden"), 0);
+
+    // Everything pulled: "No_device_Link".
+    sim.Send("unplug mouse:receiver");
+    EXPECT_TRUE(WaitTrace("window: entry mouse hidden"));
+    EXPECT_TRUE(WaitTrace("window: No_device_Link shown"));
+
+    // A receiver whose mouse is off shows no entry; switched on, the mouse appears within the
+    // receiver check's 3 s.
+    sim.Send("link off");
+    sim.Send("plug mouse:receiver");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_EQ(TraceCount("window: entry mouse shown"), 1);
+    sim.Send("link on");
+    EXPECT_TRUE(WaitTrace("window: entry mouse shown", 2, 4500));
+    sim.Send("unplug mouse:receiver");
+    EXPECT_TRUE(WaitTrace("window: No_device_Link shown", 2));
+
+    program->Signal(SIGTERM);
+    EXPECT_EQ(program->Wait(5000), 0);
+    EXPECT_EQ(TraceCount("超时"), 0) << "a thread did not stop in time";
 }
 
 }  // namespace
