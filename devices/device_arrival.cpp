@@ -420,12 +420,17 @@ void DeviceArrival::OnShowEntry(int type_row, bool show) {
 void DeviceArrival::OnEntryTimer(CNerioUSBDevice& page, int timer_id) {
     DeviceTransceiver& t = page.Transceiver();
     switch (timer_id) {
-        case kTimerFrame:
-            // Every 5 ms by cable: nothing here but the frame and the restart.
+        case kTimerFrame: {
+            // Every 5 ms by cable: nothing here but the frame and the restart. With the window
+            // hidden and nothing streamed the frames only feed previews nobody sees.
             page.SendLightFrame();
-            if (t.IsOpen())
-                StartTimer(page, kTimerFrame, t.IsWireless() ? kFrameReceiverMs : kFrameCableMs);
+            const bool idle = page.WindowHidden() && !page.StreamsLightFrames();
+            if (t.IsOpen()) {
+                StartTimer(page, kTimerFrame,
+                           t.IsWireless() || idle ? kFrameReceiverMs : kFrameCableMs);
+            }
             return;
+        }
         case kTimerResync:
             page.RefreshLightFromDevice();
             return;

@@ -427,6 +427,15 @@ void CNerioMouseDevice::RunLightTurn(uint32_t now_ms) {
     lighting_.Turn(now_ms, steps_);
 }
 
+std::chrono::milliseconds CNerioMouseDevice::LightTurnPause() const {
+    // Steady and off show the same colours at every step: a turn every 20 ms keeps the previews
+    // right and spares the processor a thousand wake-ups a second.
+    constexpr uint8_t kSteady = 3;
+    constexpr uint8_t kOff = 10;
+    const uint8_t mode = engine_.Settings().mode;
+    return std::chrono::milliseconds(mode == kSteady || mode == kOff ? 20 : 1);
+}
+
 void CNerioMouseDevice::OnAudioLevels(std::span<const int32_t> levels, int32_t amplitude) {
     auto lock = LockEffectState();
     lighting_.OnAudioLevels(levels, amplitude);

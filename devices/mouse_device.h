@@ -113,6 +113,7 @@ class CNerioMouseDevice : public CNerioUSBDevice {
 
   protected:
     void RunLightTurn(uint32_t now_ms) override;
+    std::chrono::milliseconds LightTurnPause() const override;
     void OnNotification(int link, uint16_t code) override;
     const char* NotificationExitTrace() const override { return "MS 设备同步线程设定退出"; }
 

@@ -358,7 +358,8 @@ uint32_t CNerioUSBDevice::NowMs() {
 
 void CNerioUSBDevice::StartLightThread() {
     light_thread_.Start([this](std::stop_token token) {
-        while (!light_thread_.SleepFor(token, std::chrono::milliseconds(1))) {
+        std::chrono::milliseconds pause{1};
+        while (!light_thread_.SleepFor(token, pause)) {
             if (!config_.IsOpen()) {
                 if (light_thread_.SleepFor(token, std::chrono::milliseconds(100)))
                     break;
@@ -368,6 +369,7 @@ void CNerioUSBDevice::StartLightThread() {
                 continue;
             std::lock_guard lock(effect_state_mutex_);
             RunLightTurn(NowMs());
+            pause = LightTurnPause();
         }
         Z7_TRACE("%s\n", LightThreadExitTrace());
     });

@@ -162,6 +162,8 @@ class CNerioUSBDevice {
     // The light thread (started by SyncFromDevice in the device classes).
     void StartLightThread();
     StopOutcome StopLightThread();
+    // Whether the frame sender streams the host's frames to the device (light mode 11).
+    [[nodiscard]] bool StreamsLightFrames() const { return LightMode() == 11; }
     // Stops the light thread and both notification threads.
     void StopThreads();
     // Asks those threads to stop without waiting; StopThreads then waits for each.
@@ -206,6 +208,11 @@ class CNerioUSBDevice {
   protected:
     // One turn of the light thread's effect work, under the effect-state lock. Nothing here.
     virtual void RunLightTurn(uint32_t /*now_ms*/) {}
+    // The light thread's pause before its next turn, asked under the effect-state lock after
+    // each turn. Effects that do not change between steps may rest longer.
+    virtual std::chrono::milliseconds LightTurnPause() const {
+        return std::chrono::milliseconds(1);
+    }
     virtual const char* LightThreadExitTrace() const { return "灯光线程设定退出"; }
     // A notification other than the synchronisation request, on its thread.
     virtual void OnNotification(int /*link*/, uint16_t /*code*/) {}
