@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -16,7 +17,9 @@
 #include "app/scan_bridge.h"
 #include "base/trace.h"
 #include "devices/mouse_device.h"
+#include "panels/profile_bar.h"
 #include "sim/simulator.h"
+#include "transport/commands.h"
 #include "ui/builder.h"
 #include "ui/control_factory.h"
 #include "ui/controls.h"
@@ -277,12 +280,7 @@ TEST_F(WindowTest, SettingsSubPagesAndFunctionTabsAreRouted) {
     EXPECT_EQ(sub_pages->currentIndex(), 2);
     Click("mouse_device_seting_option_0");
     EXPECT_EQ(sub_pages->currentIndex(), 0);
-    // The function tabs come with the profile bar; stand-ins of the same names.
-    ASSERT_NE(ui::Builder(*window_).BuildFromText(
-                  "<HorizontalLayout><Option name=\"key_Op_tab\" group=\"tabs\"/>"
-                  "<Option name=\"macro_Op_tab\" group=\"tabs\"/></HorizontalLayout>",
-                  Find("DeviceProfileItem")),
-              nullptr);
+    // The function tabs come with the profile bar.
     Click("macro_Op_tab");
     EXPECT_EQ(mouse_->GetFunctionPage(), 3);
     EXPECT_EQ(window_->Find<ui::TabLayout>("device_function_switch")->currentIndex(), 1);
@@ -293,6 +291,53 @@ TEST_F(WindowTest, SettingsSubPagesAndFunctionTabsAreRouted) {
     Click("device_select_prev");
     Click("device_select_next");
     EXPECT_TRUE(entry_->IsSelected());
+}
+
+// Frames the mouse got with command `code`.
+int CountCommands(const sim::Simulator& sim, uint8_t code) {
+    int count = 0;
+    for (const sim::Request& r : sim.Requests(sim::Model::Mouse))
+        count += r.frame[3] == code ? 1 : 0;
+    return count;
+}
+
+TEST_F(WindowTest, TheProfileBarSwitchesAndResetsTheMouse) {
+    PlugMouse();
+    panels::CDeviceProfileUI* bar = view_->ProfileBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetProfileCount(), 1);
+    EXPECT_EQ(mouse_->ProfileId(), bar->GetCurrentUuid());
+    const std::string first = mouse_->ProfileId();
+
+    // A new profile, then two quick picks in the combo box: one switch, to the last pick.
+    Click("device_add_btn");
+    ASSERT_EQ(bar->GetProfileCount(), 2);
+    EXPECT_EQ(mouse_->ProfileId(), first);
+    sim_->ClearRequests(sim::Model::Mouse);
+    capture_.Clear();
+    bar->SelectProfile(0, true);
+    bar->SelectProfile(1, true);
+    QTRY_VERIFY_WITH_TIMEOUT(capture_.Contains("profile switch to"), 3000);
+    QTest::qWait(500);
+    const auto lines = capture_.Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                                return l.find("profile switch to") != std::string::npos;
+                            }),
+              1);
+    EXPECT_NE(mouse_->ProfileId(), first);
+    EXPECT_EQ(mouse_->ProfileId(), bar->GetCurrentUuid());
+    // The mouse was written with it: settings block and key table.
+    EXPECT_GT(CountCommands(*sim_, kCmdWriteLight), 0);
+    EXPECT_GT(CountCommands(*sim_, kCmdWriteKeyTable), 0);
+
+    // Reset, confirmed: the profile is rewritten and written to the mouse again.
+    qputenv("ZEPHO7_AUTO_ANSWER", "confirm");
+    sim_->ClearRequests(sim::Model::Mouse);
+    Click("device_reset_btn");
+    qunsetenv("ZEPHO7_AUTO_ANSWER");
+    EXPECT_GT(CountCommands(*sim_, kCmdWriteLight), 0);
+    EXPECT_GT(CountCommands(*sim_, kCmdWriteKeyTable), 0);
 }
 
 TEST_F(WindowTest, LightControlAndSuspendTellThePages) {
