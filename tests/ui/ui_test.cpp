@@ -414,10 +414,3 @@ TEST_F(UiTest, HandImageAtLeastAsLargeAsItsImageDoesNotPan) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
