@@ -75,9 +75,7 @@ void CMainWnd::InitWindow() {
     tray_->setToolTip(QString::fromUtf8(kWindowTitle));
     // The tray's own context menu takes the place of a menu opened by a timer after a right
     // click: the desktop places it by the panel's edge.
-    tray_menu_ = ui::BuildMenu(*this, QStringLiteral("menu.xml"));
-    if (tray_menu_)
-        tray_->setContextMenu(tray_menu_.get());
+    BuildTrayMenu();
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
@@ -526,8 +524,20 @@ void CMainWnd::FitToDisplay() {
         const QSize full = screen->geometry().size() * screen->devicePixelRatio();
         dpi = full.width() > 1500 && full.height() > 960 ? 144 : 96;
     }
+    const bool changed = dpi != DPI();
     SetAllDPI(dpi);
     CenterWindow();
+    // The menu's style sheet is scaled when it is built.
+    if (changed)
+        BuildTrayMenu();
+}
+
+void CMainWnd::BuildTrayMenu() {
+    if (!tray_)
+        return;
+    std::unique_ptr<QMenu> menu = ui::BuildMenu(*this, QStringLiteral("menu.xml"));
+    tray_->setContextMenu(menu.get());
+    tray_menu_ = std::move(menu);
 }
 
 std::pair<int, int> CMainWnd::PrimaryScreenSize() const {

@@ -168,6 +168,8 @@ class CMainWnd : public ui::Window,
     void TellPagesPointerInside();
     void SetWindowHiddenFlags(bool hidden);
     void FitToDisplay();
+    // The tray icon's menu, at the window's DPI.
+    void BuildTrayMenu();
     void UpdateNoDeviceLink();
     void ShowPowerPanelOf(const CDeviceOptionUI& entry);
     void AnswerDeviceList();
