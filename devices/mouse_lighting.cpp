@@ -42,6 +42,10 @@ void MouseLighting::StepGroupWave() {
     }
 }
 
+namespace {
+constexpr int kRippleLeadUp = 6;  // the LED whose level marks the ripple's lead going up
+}  // namespace
+
 void MouseLighting::StepRipple(int mode) {
     const EffectSettings s = engine_.Settings();
     EffectCounters& c = engine_.Counters();
@@ -49,7 +53,7 @@ void MouseLighting::StepRipple(int mode) {
     c.phase = Step(reverse, 192, c.phase, 1);
     engine_.TriggerRipple();
     engine_.RotateRipple(reverse);
-    const bool lead_lit = (s.direction != 0 ? c.levels[6] : c.levels[0]) != 0;
+    const bool lead_lit = (s.direction != 0 ? c.levels[kRippleLeadUp] : c.levels[0]) != 0;
     const uint8_t bright = Bright(s);
     for (int g = 0; g < kMouseLeds; ++g) {
         const uint8_t level = engine_.StepLevel(g, mode);
@@ -68,6 +72,10 @@ void MouseLighting::StepRipple(int mode) {
         }
         engine_.SetLed(g, LedColour::Of(colour, Scale(bright, level)));
     }
+    // The upward lead lies past the mouse's LEDs: it fades as LED 0 does for the other
+    // direction, or once lit it would hold every colour for good.
+    static_assert(kRippleLeadUp >= kMouseLeds);
+    static_cast<void>(engine_.StepLevel(kRippleLeadUp, mode));
 }
 
 void MouseLighting::StepReactive() {

@@ -187,6 +187,23 @@ TEST_F(MouseTest, RippleLightsTheLedsAMarkPasses) {
     EXPECT_EQ(engine.Led(1), (LedColour{10, 20, 30, Scale(255, 215)}));
 }
 
+TEST_F(MouseTest, RippleColoursCycleAgainOnceTheLeadHasFaded) {
+    // Upwards the lead is LED 6, past the mouse's four: it fades like the others, so the colour
+    // cycle holds only while the ripple passes and then goes on.
+    Set(5, 4, 0, 1, 1);
+    engine.Counters().ripple[6] = 1;
+    mouse.StepRipple(5);
+    EXPECT_NE(engine.Counters().levels[6], 0);
+    engine.Counters().ripple.fill(0);
+    for (int i = 0; i < 40; ++i)
+        mouse.StepRipple(5);
+    EXPECT_EQ(engine.Counters().levels[6], 0);
+    const LedColour before = engine.Led(0);
+    mouse.StepRipple(5);
+    EXPECT_NE(engine.Led(0).red * 65536 + engine.Led(0).green * 256 + engine.Led(0).blue,
+              before.red * 65536 + before.green * 256 + before.blue);
+}
+
 TEST_F(MouseTest, AudioBarAndGridFollowLoudness) {
     Set(11, 4, 0, 1, 0);
     const int32_t silent[9] = {};
