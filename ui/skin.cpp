@@ -125,13 +125,13 @@ QPixmap Skin::Pixmap(const QString& name, QSize size, qreal dpr) const {
 
 QFont Skin::Font(int index, qreal scale) const {
     QFont font;
-    const auto spec = fonts_.find(index);
-    if (spec == fonts_.end())
+    const auto entry = fonts_.find(index);
+    if (entry == fonts_.end())
         return font;
-    if (!spec->family.isEmpty())
-        font.setFamilies(spec->family.split(u',', Qt::SkipEmptyParts));
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(spec->pixel_size * scale))));
-    font.setBold(spec->bold);
+    if (!entry->family.isEmpty())
+        font.setFamilies(entry->family.split(u',', Qt::SkipEmptyParts));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(entry->pixel_size * scale))));
+    font.setBold(entry->bold);
     return font;
 }
 
