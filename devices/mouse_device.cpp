@@ -27,19 +27,6 @@ constexpr int kDpiEditMaximum = 10000;
 constexpr int kMaxSettingsPages = 16;
 constexpr uint32_t kWhiteTint = 0xFFFFFF;
 
-// "light_0_2" -> ("light_0_", 2); no trailing number gives -1.
-std::pair<std::string_view, int> SplitTrailingNumber(std::string_view name) {
-    size_t digits = name.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])) != 0)
-        --digits;
-    if (digits == name.size() || name.size() - digits > 6)
-        return {name, -1};
-    int n = 0;
-    for (size_t i = digits; i < name.size(); ++i)
-        n = n * 10 + (name[i] - '0');
-    return {name.substr(0, digits), n};
-}
-
 bool Is(std::string_view prefix, std::string_view wanted) {
     return storage::EqualsIgnoreCase(prefix, wanted);
 }

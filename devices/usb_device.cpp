@@ -1,26 +1,16 @@
 #include "devices/usb_device.h"
 
-#include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cstring>
 
 #include "base/le.h"
 #include "base/trace.h"
+#include "storage/json_file.h"
 #include "transport/commands.h"
 
 namespace zepho7::devices {
 
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-// "key_12" -> ("key_", 12); no trailing number gives -1.
 std::pair<std::string_view, int> SplitTrailingNumber(std::string_view name) {
     size_t digits = name.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])) != 0)
@@ -32,8 +22,6 @@ std::pair<std::string_view, int> SplitTrailingNumber(std::string_view name) {
         n = n * 10 + (name[i] - '0');
     return {name.substr(0, digits), n};
 }
-
-}  // namespace
 
 // One notification link: its interface, its lock and flag, its thread.
 struct CNerioUSBDevice::NotifyLink {
@@ -127,9 +115,11 @@ void CNerioUSBDevice::BuildPage() {
         const auto [prefix, n] = SplitTrailingNumber(child.name);
         if (n < 0)
             continue;
-        if (EqualsNoCase(prefix, "key_") && static_cast<size_t>(n) < key_controls_.size())
+        if (storage::EqualsIgnoreCase(prefix, "key_") &&
+            static_cast<size_t>(n) < key_controls_.size())
             key_controls_[static_cast<size_t>(n)] = child.id;
-        else if (EqualsNoCase(prefix, "light_") && static_cast<size_t>(n) < led_controls_.size())
+        else if (storage::EqualsIgnoreCase(prefix, "light_") &&
+                 static_cast<size_t>(n) < led_controls_.size())
             led_controls_[static_cast<size_t>(n)] = child.id;
     }
 }

@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "devices/catalogue.h"
@@ -63,6 +64,10 @@ struct LightWriteRequest {
     int width = 0;
     int height = 0;
 };
+
+// A control name split into its prefix and trailing decimal number: "light_0_2" is
+// ("light_0_", 2); a name without a trailing number (or one of over six digits) gives -1.
+std::pair<std::string_view, int> SplitTrailingNumber(std::string_view name);
 
 class CNerioUSBDevice {
   public:
